@@ -1,0 +1,4 @@
+// The one processor.
+#include "core/Cpu.h"
+
+CpuState g_cpu;

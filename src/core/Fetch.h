@@ -1,0 +1,101 @@
+// Instruction fetch, the opcode index, the operand-field decoders and the dispatch table.
+// Handlers, the disassembler and the assembler all read instructions through these.
+#pragma once
+
+#include "core/Cpu.h"
+
+inline constexpr int kOpcodeIndices = 736;
+
+// Opcode index of an instruction whose first bytes are b0 and b1.
+constexpr int OpcodeIndex(uint8_t b0, uint8_t b1) {
+    return b0 >= 0xA0 ? b0 + 480 : b0 * 4 + (b1 >> 6);
+}
+
+// Loads the instruction buffer for the current PC, sets the byte position to 0 and returns the
+// opcode index. Neither changes PC nor costs cycles.
+inline int FetchInstruction() {
+    CpuState& c = g_cpu;
+    if (c.PC < kFirstExternalPc) {
+        const uint8_t* w = &c.Rom[c.PC * 3];
+        c.Buf[0] = w[0];
+        c.Buf[1] = w[1];
+        c.Buf[2] = w[2];
+    } else {
+        c.Buf[0] = c.Ext[c.PC & 0x7FFF];
+        c.Buf[1] = c.Ext[(c.PC + 1) & 0x7FFF];
+        c.Buf[2] = c.Ext[(c.PC + 2) & 0x7FFF];
+    }
+    c.BytePos = 0;
+    return OpcodeIndex(c.Buf[0], c.Buf[1]);
+}
+
+// External fetch cost of one consumed byte.
+inline constexpr int kExternalByteCycles = 2;
+
+// Consumes the next byte of the instruction buffer. In the internal ROM PC moves one word when
+// b0 is consumed; in external memory it moves one address per byte and each byte costs 2
+// cycles. The test is made on PC as it stands at each read.
+inline uint8_t NextByte() {
+    CpuState& c = g_cpu;
+    // No handler reads more than three bytes; the clamp only keeps a misuse inside the buffer.
+    const uint8_t byte = c.Buf[c.BytePos < 2 ? c.BytePos : 2];
+    if (c.PC >= kFirstExternalPc) {
+        c.PC = static_cast<uint16_t>(c.PC + 1);
+        c.StepCycles += kExternalByteCycles;
+    } else if (c.BytePos == 0) {
+        c.PC = static_cast<uint16_t>(c.PC + 1);
+    }
+    ++c.BytePos;
+    return byte;
+}
+
+// Fetch, step direction +1, and call the handler of the dispatch entry.
+void ExecuteInstruction();
+
+// --- Operand-field decoders -----------------------------------------------------------------
+// Register numbers are main-register-file indices. "as" is the AS register at decode time.
+
+// Upper register U: 0x40 | (b1 & 0x3F).
+constexpr uint8_t FieldUpper(uint8_t b1) { return 0x40 | (b1 & 0x3F); }
+// Full register r: b1 & 0x7F.
+constexpr uint8_t FieldFull(uint8_t b1) { return b1 & 0x7F; }
+// Direct lower register: ((b2 & 7) << 3) | (b2 >> 5).
+constexpr uint8_t FieldLowerDirect(uint8_t b2) { return static_cast<uint8_t>(((b2 & 7) << 3) | (b2 >> 5)); }
+// Indirect lower register, chosen through AS when b2 bit 4 is set.
+constexpr uint8_t FieldLowerIndirect(uint8_t b2, uint8_t as) {
+    return (as & 1) ? static_cast<uint8_t>(((as >> 1) & 7) | ((b2 & 7) << 3))
+                    : static_cast<uint8_t>((as >> 1) & 0x3F);
+}
+constexpr bool FieldIsIndirect(uint8_t b2) { return (b2 & 0x10) != 0; }
+// Lower register L, direct or indirect by b2 bit 4.
+constexpr uint8_t FieldLower(uint8_t b2, uint8_t as) {
+    return FieldIsIndirect(b2) ? FieldLowerIndirect(b2, as) : FieldLowerDirect(b2);
+}
+// Short immediate: b2 & 0x1F.
+constexpr uint8_t FieldShortImm(uint8_t b2) { return b2 & 0x1F; }
+
+// Block fields of the register runs.
+constexpr uint8_t FieldUpperBlockStart(uint8_t b1) { return 0x40 | (b1 & 0x3F); }
+constexpr uint8_t FieldUpperBlockLast(uint8_t b1, uint8_t b2) {
+    return static_cast<uint8_t>(0x40 | (b1 & 0x38) | (b2 >> 5));
+}
+constexpr uint8_t FieldLowerBlockStartDirect(uint8_t b1, uint8_t b2) {
+    return static_cast<uint8_t>((b1 & 0x07) | ((b2 & 0x07) << 3));
+}
+constexpr uint8_t FieldLowerBlockStart(uint8_t b1, uint8_t b2, uint8_t as) {
+    return FieldIsIndirect(b2) ? FieldLowerIndirect(b2, as) : FieldLowerBlockStartDirect(b1, b2);
+}
+// Limit of an indirect lower block (a direct block has none).
+constexpr uint8_t FieldLowerBlockLimit(uint8_t b2, uint8_t as) {
+    return (as & 1) ? static_cast<uint8_t>(((as >> 4) & 0x07) | ((b2 & 0x07) << 3))
+                    : static_cast<uint8_t>(((as >> 1) & 0x3F) | 0x07);
+}
+// Full block of the short-immediate forms: start r = b1 & 0x7F, last = (r & 0x78) | (b2 >> 5).
+constexpr uint8_t FieldFullBlockLast(uint8_t b1, uint8_t b2) {
+    return static_cast<uint8_t>((b1 & 0x78) | (b2 >> 5));
+}
+
+// Step the low three bits of a register number inside its group of eight.
+constexpr uint8_t GroupStep(uint8_t reg, int dir) {
+    return static_cast<uint8_t>((reg & 0x78) | ((reg + dir) & 7));
+}

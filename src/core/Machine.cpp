@@ -1,0 +1,14 @@
+// Resetting the whole machine at once, for program start and for tests.
+#include "core/Machine.h"
+
+#include "core/Cpu.h"
+#include "host/RunLoop.h"
+#include "periph/Keyboard.h"
+#include "periph/Lcd.h"
+
+void ResetMachine() {
+    g_cpu = CpuState{};
+    g_lcd = LcdState{};
+    g_kbd = KeyboardState{};
+    g_run = RunState{};
+}
