@@ -282,11 +282,15 @@ struct Options {
     bool Dump = false, Save = false, LcdText = false;
 };
 
-void Validate(const CLI::App& app) {
+void Validate(const CLI::App& app, const Options& o) {
     const bool steps = app.count("--steps") > 0, ms = app.count("--ms") > 0;
     if (steps && ms) throw UsageError("--steps and --ms cannot be used together");
     if (!ms && app.count("--key") > 0) throw UsageError("--key needs --ms");
     if (!ms && app.count("--type") > 0) throw UsageError("--type needs --ms");
+    // The parser would take a following option as the file name; write ./-name for such a file.
+    for (const auto& [option, path] : {std::pair{"--trace", &o.TracePath}, {"--lcd-png", &o.PngPath}})
+        if (app.count(option) > 0 && (path->empty() || (*path)[0] == '-'))
+            throw UsageError(std::string(option) + ": a FILE name is missing");
 }
 } // namespace
 
@@ -322,7 +326,7 @@ int main(int argc, char** argv) {
     int64_t steps = 0, ms = 0;
     try {
         app.parse(argc, argv);
-        Validate(app);
+        Validate(app, o);
         for (const std::string& s : o.Sets) sets.push_back(ParseSet(s));
         for (size_t i = 0; i < o.Keys.size(); ++i) ParseKey(o.Keys[i], static_cast<int>(i), events);
         ParseType(o.Type, events);
