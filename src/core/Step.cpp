@@ -9,7 +9,9 @@ constexpr int kHaltStepCycles = 6;
 constexpr int kInterruptEntryCycles = 10;
 constexpr int kSources = 4;
 // Source i jumps through pointer register 6 - i: source 0 uses v0, source 3 uses v3.
-constexpr int VectorOf(int source) { return kV0 - source; }
+constexpr int VectorOf(int source) {
+    return kV0 - source;
+}
 } // namespace
 
 void CpuStep() {
@@ -20,7 +22,7 @@ void CpuStep() {
     }
     for (int i = 0; i < kSources; ++i) {
         const uint8_t m = static_cast<uint8_t>(1 << i);
-        if (c.ISR & m) break;  // this source's routine runs; it and lower ones wait
+        if (c.ISR & m) break; // this source's routine runs; it and lower ones wait
         if (c.IE & c.IRQ & m) {
             c.ISR |= m;
             PushWord(c.PC);
