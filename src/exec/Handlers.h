@@ -1,6 +1,7 @@
 // Instruction forms: one handler per form, reached only through the dispatch table. A handler
 // consumes its bytes through NextByte, applies the flag preset, walks the register run and
-// charges the base cycles; the ALU operation in its dispatch argument does the byte arithmetic.
+// charges the base cycles; the ALU operation, a template argument of the handler, does the byte
+// arithmetic.
 //
 // Legend: Lo / Up = the lower or upper register operand is the destination; Test = the form
 // works on scratch copies so that only F changes; Imm = immediate operand; Run = a run of bytes
@@ -20,8 +21,6 @@ enum class Preset : uint8_t {
 enum class SpecialReg : uint8_t { IE, DS, KC, KI, PD, F, AS, PE, S4, S5, S6, S7, S8, TM, PC, LA };
 
 struct OpArg {
-    AluFn alu = nullptr;
-    Preset preset = Preset::None;
     SpecialReg reg = SpecialReg::IE;  // pst/gst target; PC or LA for ijmp/pla
     SpecialReg reg2 = SpecialReg::IE; // second register of the 7-bit pst pairs (b1 bit 7 = 1)
 };
@@ -43,38 +42,8 @@ inline constexpr int kPointerRegisterOperandCycles = 2;
 inline constexpr int kTransferCycles = 10;
 inline constexpr int kRepeatCycles = 12;
 
-// Register instructions on single bytes.
-void PairLo(const OpArg& a);
-void PairUp(const OpArg& a);
-void PairTestLo(const OpArg& a);
-void PairTestUp(const OpArg& a);
-void RegImm(const OpArg& a);
-void RegImmTest(const OpArg& a);
-void TwinImmLoad(const OpArg& a);
-
-// Register instructions on byte runs.
-void RunPairLo(const OpArg& a);
-void RunPairUp(const OpArg& a);
-void RunPairTestLo(const OpArg& a);
-void RunPairTestUp(const OpArg& a);
-void RunImm(const OpArg& a);
-void RunImmTest(const OpArg& a);
-
-// Single-register and shift instructions.
-void Single(const OpArg& a);
-void SingleTest(const OpArg& a);
-void SingleRunLo(const OpArg& a);
-void SingleRunUp(const OpArg& a);
-void SingleRunTestLo(const OpArg& a);
-void SingleRunTestUp(const OpArg& a);
-
-// Memory operands through ix and iy, and 16-bit pointer arithmetic.
-void MemReg(const OpArg& a);
-void MemRegTest(const OpArg& a);
-void MemImm(const OpArg& a);
-void LoadWord(const OpArg& a);
-void AddWord(const OpArg& a);
-void SubWord(const OpArg& a);
+// Handlers of the forms that apply an ALU operation are templates over the operation and its
+// flag preset, defined in RegisterByte.h, RegisterRun.h, SingleRegister.h and MemoryPointer.h.
 
 // Control transfer.
 void Jump(const OpArg& a);

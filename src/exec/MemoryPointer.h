@@ -1,10 +1,12 @@
 // ALU operations on a data byte addressed by ix (b0 0x40-0x4F) or iy (0x50-0x5F), with a
 // register or an immediate as second operand; and the 16-bit pointer instructions ldw, adw,
 // sbw. The byte is read and written through the pointer's memory area, so only RAM changes.
+#pragma once
+
 #include "core/Fetch.h"
 #include "exec/Handlers.h"
 
-namespace {
+namespace handler_detail {
 struct MemOperand {
     uint8_t area;
     uint16_t address;
@@ -12,7 +14,7 @@ struct MemOperand {
 };
 
 // The preset comes before any byte is consumed; then b0 names the pointer.
-MemOperand ConsumeMemOperand(Preset preset) {
+inline MemOperand ConsumeMemOperand(Preset preset) {
     ApplyPreset(preset);
     const uint8_t b0 = NextByte();
     const int p = (b0 >> 4) & 1;
@@ -31,7 +33,7 @@ inline int WordPointer(uint8_t b0) {
     return (b0 & 3) == 3 ? kSp : (b0 & 3);
 }
 
-uint16_t ConsumeWordOperand(int& p) {
+inline uint16_t ConsumeWordOperand(int& p) {
     CpuState& c = g_cpu;
     const uint8_t b0 = NextByte();
     const uint8_t b1 = NextByte();
@@ -42,32 +44,32 @@ uint16_t ConsumeWordOperand(int& p) {
     }
     return b1;
 }
-} // namespace
+} // namespace handler_detail
 
-void MemReg(const OpArg& a) {
-    MemOperand m = ConsumeMemOperand(a.preset);
-    const uint8_t s = MemRegisterField(NextByte());
-    a.alu(&m.value, &g_cpu.R[s], 0);
+template <AluFn Op, Preset P> void MemReg(const OpArg&) {
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand(P);
+    const uint8_t s = handler_detail::MemRegisterField(NextByte());
+    Op(&m.value, &g_cpu.R[s], 0);
     MemWrite(m.area, m.address, m.value);
     g_cpu.StepCycles += kMemoryOpCycles;
 }
 
-void MemRegTest(const OpArg& a) {
-    MemOperand m = ConsumeMemOperand(a.preset);
-    uint8_t s = g_cpu.R[MemRegisterField(NextByte())];
-    a.alu(&m.value, &s, 0);
+template <AluFn Op, Preset P> void MemRegTest(const OpArg&) {
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand(P);
+    uint8_t s = g_cpu.R[handler_detail::MemRegisterField(NextByte())];
+    Op(&m.value, &s, 0);
     g_cpu.StepCycles += kMemoryTestCycles;
 }
 
-void MemImm(const OpArg& a) {
-    MemOperand m = ConsumeMemOperand(a.preset);
+template <AluFn Op, Preset P> void MemImm(const OpArg&) {
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand(P);
     uint8_t imm = NextByte();
-    a.alu(&m.value, &imm, 0);
+    Op(&m.value, &imm, 0);
     MemWrite(m.area, m.address, m.value);
     g_cpu.StepCycles += kMemoryOpCycles;
 }
 
-void LoadWord(const OpArg&) {
+inline void LoadWord(const OpArg&) {
     CpuState& c = g_cpu;
     const int p = NextByte() & 7;
     c.R[kPtrHigh + p] = NextByte();
@@ -76,16 +78,16 @@ void LoadWord(const OpArg&) {
 }
 
 // The carry out of 16 bits is not recorded anywhere; F is unchanged.
-void AddWord(const OpArg&) {
+inline void AddWord(const OpArg&) {
     int p = 0;
-    const uint16_t operand = ConsumeWordOperand(p);
+    const uint16_t operand = handler_detail::ConsumeWordOperand(p);
     PtrSet(p, static_cast<uint16_t>(PtrGet(p) + operand));
     g_cpu.StepCycles += kMemoryOpCycles;
 }
 
-void SubWord(const OpArg&) {
+inline void SubWord(const OpArg&) {
     int p = 0;
-    const uint16_t operand = ConsumeWordOperand(p);
+    const uint16_t operand = handler_detail::ConsumeWordOperand(p);
     PtrSet(p, static_cast<uint16_t>(PtrGet(p) - operand));
     g_cpu.StepCycles += kMemoryOpCycles;
 }

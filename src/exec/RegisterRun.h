@@ -2,16 +2,18 @@
 // one group of eight, least significant byte first, with the carry chained from byte to byte;
 // and the runs with a 5-bit immediate. The upper run sets the length; an indirect lower run may
 // reach its limit first, after which it reads as zero bytes (the tail).
+#pragma once
+
 #include "core/Fetch.h"
 #include "exec/Handlers.h"
 
-namespace {
+namespace handler_detail {
 struct RunOperands {
     uint8_t u, uLast, j, limit;
     bool hasLimit;
 };
 
-RunOperands ConsumeRun(Preset preset) {
+inline RunOperands ConsumeRun(Preset preset) {
     NextByte();
     ApplyPreset(preset);
     const uint8_t b1 = NextByte();
@@ -38,42 +40,42 @@ template <typename Body> void WalkRun(RunOperands op, Body body) {
         c.StepCycles += kRegisterOpCycles;
     } while (op.u != op.uLast);
 }
-} // namespace
+} // namespace handler_detail
 
-void RunPairLo(const OpArg& a) {
-    WalkRun(ConsumeRun(a.preset), [&](uint8_t u, uint8_t j, bool tail) {
+template <AluFn Op, Preset P> void RunPairLo(const OpArg&) {
+    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t scratch = 0;
-        a.alu(tail ? &scratch : &g_cpu.R[j], &g_cpu.R[u], 0);
+        Op(tail ? &scratch : &g_cpu.R[j], &g_cpu.R[u], 0);
     });
 }
 
-void RunPairUp(const OpArg& a) {
-    WalkRun(ConsumeRun(a.preset), [&](uint8_t u, uint8_t j, bool tail) {
+template <AluFn Op, Preset P> void RunPairUp(const OpArg&) {
+    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t scratch = 0;
-        a.alu(&g_cpu.R[u], tail ? &scratch : &g_cpu.R[j], 0);
+        Op(&g_cpu.R[u], tail ? &scratch : &g_cpu.R[j], 0);
     });
 }
 
-void RunPairTestLo(const OpArg& a) {
-    WalkRun(ConsumeRun(a.preset), [&](uint8_t u, uint8_t j, bool tail) {
+template <AluFn Op, Preset P> void RunPairTestLo(const OpArg&) {
+    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t d = tail ? 0 : g_cpu.R[j], s = g_cpu.R[u];
-        a.alu(&d, &s, 0);
+        Op(&d, &s, 0);
     });
 }
 
-void RunPairTestUp(const OpArg& a) {
-    WalkRun(ConsumeRun(a.preset), [&](uint8_t u, uint8_t j, bool tail) {
+template <AluFn Op, Preset P> void RunPairTestUp(const OpArg&) {
+    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t d = g_cpu.R[u], s = tail ? 0 : g_cpu.R[j];
-        a.alu(&d, &s, 0);
+        Op(&d, &s, 0);
     });
 }
 
 // Short-immediate run: the immediate goes into the least significant byte and only the carry
 // travels on, except for ldm r,imm5 (b0 0x30), which stores the immediate into every byte.
-void RunImm(const OpArg& a) {
+template <AluFn Op, Preset P> void RunImm(const OpArg&) {
     CpuState& c = g_cpu;
     const uint8_t b0 = NextByte();
-    ApplyPreset(a.preset);
+    ApplyPreset(P);
     const uint8_t b1 = NextByte();
     const uint8_t b2 = NextByte();
     uint8_t r = FieldFull(b1);
@@ -81,7 +83,7 @@ void RunImm(const OpArg& a) {
     uint8_t k = FieldShortImm(b2);
     for (;;) {
         uint8_t source = k;
-        a.alu(&c.R[r], &source, 0);
+        Op(&c.R[r], &source, 0);
         c.StepCycles += kRegisterOpCycles;
         if (r == last) return;
         r = GroupStep(r, c.StepDir);
@@ -89,10 +91,10 @@ void RunImm(const OpArg& a) {
     }
 }
 
-void RunImmTest(const OpArg& a) {
+template <AluFn Op, Preset P> void RunImmTest(const OpArg&) {
     CpuState& c = g_cpu;
     NextByte();
-    ApplyPreset(a.preset);
+    ApplyPreset(P);
     const uint8_t b1 = NextByte();
     const uint8_t b2 = NextByte();
     uint8_t r = FieldFull(b1);
@@ -100,7 +102,7 @@ void RunImmTest(const OpArg& a) {
     uint8_t k = FieldShortImm(b2);
     for (;;) {
         uint8_t d = c.R[r], source = k;
-        a.alu(&d, &source, 0);
+        Op(&d, &source, 0);
         c.StepCycles += kRegisterOpCycles;
         if (r == last) return;
         r = GroupStep(r, c.StepDir);
