@@ -322,3 +322,35 @@ TEST(Assembler, Tables) {
 }
 
 } // namespace
+
+namespace {
+
+// Random lines from the notation's own characters: every call ends with a position inside the
+// cut line (or one past it) and at most three bytes.
+TEST(Assembler, RandomLinesStayInBounds) {
+    const std::string alphabet = "rRi0123456789&hH.,()+- ;xyzspkcnldmtaw";
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    int accepted = 0;
+    for (int n = 0; n < 20000; ++n) {
+        int m = static_cast<int>(next() % kAsmMnemonics.size());
+        std::string line(kAsmMnemonics[static_cast<std::size_t>(m)].Name);
+        const int length = static_cast<int>(next() % 80);
+        for (int k = 0; k < length; ++k) line += alphabet[next() % alphabet.size()];
+        AsmLine = line;
+        AsmPage = static_cast<uint16_t>(next());
+        AssembleLine();
+        ASSERT_GE(AsmPos, 0) << line;
+        ASSERT_LE(AsmPos, std::min<int>(static_cast<int>(line.size()), kAsmLineMax) + 1) << line;
+        if (AsmPos == 0) {
+            ASSERT_LE(AsmCount, 3) << line;
+            ++accepted;
+        }
+    }
+    EXPECT_GT(accepted, 0);
+}
+
+} // namespace
