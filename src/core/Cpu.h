@@ -7,11 +7,11 @@
 #include <cstdint>
 
 // Sizes of the memories.
-inline constexpr int kRomWords = 6144;           // internal ROM: 3-byte instruction words
-inline constexpr int kRomBytes = kRomWords * 3;  // 18432
-inline constexpr int kExtBytes = 32768;          // external memory (area 0)
-inline constexpr int kRamBytes = 8192;           // RAM (area 3)
-inline constexpr int kRegBytes = 128;            // main register file
+inline constexpr int kRomWords = 6144;          // internal ROM: 3-byte instruction words
+inline constexpr int kRomBytes = kRomWords * 3; // 18432
+inline constexpr int kExtBytes = 32768;         // external memory (area 0)
+inline constexpr int kRamBytes = 8192;          // RAM (area 3)
+inline constexpr int kRegBytes = 128;           // main register file
 inline constexpr uint16_t kFirstExternalPc = 0x1800;
 
 // Flag register bits. Bits 1 and 0 carry no flag; only a direct write of f sets them.
@@ -26,45 +26,45 @@ inline constexpr uint8_t kFlagLZ = 0x04;
 enum PointerReg : int { kIx = 0, kIy = 1, kIz = 2, kV3 = 3, kV2 = 4, kV1 = 5, kV0 = 6, kSp = 7 };
 inline constexpr int kPtrLow = 0x38;
 inline constexpr int kPtrHigh = 0x78;
-inline constexpr int kTrapLow = 0x37;   // trap vector, low byte
-inline constexpr int kTrapHigh = 0x77;  // trap vector, high byte
+inline constexpr int kTrapLow = 0x37;  // trap vector, low byte
+inline constexpr int kTrapHigh = 0x77; // trap vector, high byte
 
 struct CpuState {
     // Special registers. The 7-bit ones (AS, PE, S4..S8, TM) always have bit 7 clear.
-    uint16_t PC = 0;  // 0x0000-0x17FF: internal ROM word; 0x1800-0xFFFF: external byte address
-    uint16_t LA = 0;  // display address used by the LCD transfer
-    uint8_t KC = 0;   // key output (strobe); "ky" for pst
-    uint8_t KI = 0;   // key input, computed by KeyboardUpdate; "ky" for gst
-    uint8_t IE = 0;   // interrupt enable: bit 7 master, bits 0-3 the four sources
-    uint8_t DS = 0;   // memory area of ix/iz (bits 1-0), iy (3-2), sp (5-4)
-    uint8_t PD = 0;   // general byte
-    uint8_t AS = 0;   // indirect selector of the lower register operand
-    uint8_t PE = 0;   // LCD control: bit 6 is the transfer direction
+    uint16_t PC = 0; // 0x0000-0x17FF: internal ROM word; 0x1800-0xFFFF: external byte address
+    uint16_t LA = 0; // display address used by the LCD transfer
+    uint8_t KC = 0;  // key output (strobe); "ky" for pst
+    uint8_t KI = 0;  // key input, computed by KeyboardUpdate; "ky" for gst
+    uint8_t IE = 0;  // interrupt enable: bit 7 master, bits 0-3 the four sources
+    uint8_t DS = 0;  // memory area of ix/iz (bits 1-0), iy (3-2), sp (5-4)
+    uint8_t PD = 0;  // general byte
+    uint8_t AS = 0;  // indirect selector of the lower register operand
+    uint8_t PE = 0;  // LCD control: bit 6 is the transfer direction
     uint8_t S4 = 0;
-    uint8_t S5 = 0;  // LCD row period in units of 16 cycles
-    uint8_t S6 = 0;  // LCD enable (bit 0) and row count (bits 1-3)
-    uint8_t S7 = 0;  // LCD bytes per row minus one
+    uint8_t S5 = 0; // LCD row period in units of 16 cycles
+    uint8_t S6 = 0; // LCD enable (bit 0) and row count (bits 1-3)
+    uint8_t S7 = 0; // LCD bytes per row minus one
     uint8_t S8 = 0;
-    uint8_t TM = 0;  // timer: rows per interrupt of source 3, 0 = off
-    uint8_t F = 0;   // flag register f
+    uint8_t TM = 0; // timer: rows per interrupt of source 3, 0 = off
+    uint8_t F = 0;  // flag register f
 
-    uint8_t R[kRegBytes] = {};  // main register file R[0x00]..R[0x7F]
+    uint8_t R[kRegBytes] = {}; // main register file R[0x00]..R[0x7F]
 
     // Core variables, not addressable by instructions.
-    uint8_t IRQ = 0;   // interrupt request register, bits 0-3
-    uint8_t ISR = 0;   // interrupt in-service register, bits 0-3
-    uint8_t OFF = 0;   // off flag, set by `off`
-    uint8_t WAIT = 0;  // wait flag, set by `wai`
-    int32_t StepCycles = 0;    // cycles of the current step
-    int16_t StepDir = 1;       // +1, or -1 after a downward operation
-    uint8_t Buf[3] = {};       // instruction buffer b0 b1 b2
-    int32_t BytePos = 0;       // index of the next byte of Buf to consume
-    int32_t CycleBalance = 0;  // cycles the processor may still run in this tick
+    uint8_t IRQ = 0;          // interrupt request register, bits 0-3
+    uint8_t ISR = 0;          // interrupt in-service register, bits 0-3
+    uint8_t OFF = 0;          // off flag, set by `off`
+    uint8_t WAIT = 0;         // wait flag, set by `wai`
+    int32_t StepCycles = 0;   // cycles of the current step
+    int16_t StepDir = 1;      // +1, or -1 after a downward operation
+    uint8_t Buf[3] = {};      // instruction buffer b0 b1 b2
+    int32_t BytePos = 0;      // index of the next byte of Buf to consume
+    int32_t CycleBalance = 0; // cycles the processor may still run in this tick
 
     // Memories.
-    uint8_t Rom[kRomBytes] = {};  // internal ROM, word w at bytes 3w..3w+2
-    uint8_t Ext[kExtBytes] = {};  // external memory, area 0
-    uint8_t Ram[kRamBytes] = {};  // RAM, area 3
+    uint8_t Rom[kRomBytes] = {}; // internal ROM, word w at bytes 3w..3w+2
+    uint8_t Ext[kExtBytes] = {}; // external memory, area 0
+    uint8_t Ram[kRamBytes] = {}; // RAM, area 3
 };
 
 extern CpuState g_cpu;

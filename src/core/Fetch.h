@@ -56,26 +56,38 @@ void ExecuteInstruction();
 // Register numbers are main-register-file indices. "as" is the AS register at decode time.
 
 // Upper register U: 0x40 | (b1 & 0x3F).
-constexpr uint8_t FieldUpper(uint8_t b1) { return 0x40 | (b1 & 0x3F); }
+constexpr uint8_t FieldUpper(uint8_t b1) {
+    return 0x40 | (b1 & 0x3F);
+}
 // Full register r: b1 & 0x7F.
-constexpr uint8_t FieldFull(uint8_t b1) { return b1 & 0x7F; }
+constexpr uint8_t FieldFull(uint8_t b1) {
+    return b1 & 0x7F;
+}
 // Direct lower register: ((b2 & 7) << 3) | (b2 >> 5).
-constexpr uint8_t FieldLowerDirect(uint8_t b2) { return static_cast<uint8_t>(((b2 & 7) << 3) | (b2 >> 5)); }
+constexpr uint8_t FieldLowerDirect(uint8_t b2) {
+    return static_cast<uint8_t>(((b2 & 7) << 3) | (b2 >> 5));
+}
 // Indirect lower register, chosen through AS when b2 bit 4 is set.
 constexpr uint8_t FieldLowerIndirect(uint8_t b2, uint8_t as) {
     return (as & 1) ? static_cast<uint8_t>(((as >> 1) & 7) | ((b2 & 7) << 3))
                     : static_cast<uint8_t>((as >> 1) & 0x3F);
 }
-constexpr bool FieldIsIndirect(uint8_t b2) { return (b2 & 0x10) != 0; }
+constexpr bool FieldIsIndirect(uint8_t b2) {
+    return (b2 & 0x10) != 0;
+}
 // Lower register L, direct or indirect by b2 bit 4.
 constexpr uint8_t FieldLower(uint8_t b2, uint8_t as) {
     return FieldIsIndirect(b2) ? FieldLowerIndirect(b2, as) : FieldLowerDirect(b2);
 }
 // Short immediate: b2 & 0x1F.
-constexpr uint8_t FieldShortImm(uint8_t b2) { return b2 & 0x1F; }
+constexpr uint8_t FieldShortImm(uint8_t b2) {
+    return b2 & 0x1F;
+}
 
 // Block fields of the register runs.
-constexpr uint8_t FieldUpperBlockStart(uint8_t b1) { return 0x40 | (b1 & 0x3F); }
+constexpr uint8_t FieldUpperBlockStart(uint8_t b1) {
+    return 0x40 | (b1 & 0x3F);
+}
 constexpr uint8_t FieldUpperBlockLast(uint8_t b1, uint8_t b2) {
     return static_cast<uint8_t>(0x40 | (b1 & 0x38) | (b2 >> 5));
 }

@@ -9,7 +9,9 @@ constexpr int kHaltStepCycles = 6;
 constexpr int kInterruptEntryCycles = 10;
 constexpr int kSources = 4;
 // Source i jumps through pointer register 6 - i: source 0 uses v0, source 3 uses v3.
-constexpr int VectorOf(int source) { return kV0 - source; }
+constexpr int VectorOf(int source) {
+    return kV0 - source;
+}
 } // namespace
 
 void CpuStep() {
@@ -18,15 +20,18 @@ void CpuStep() {
         c.StepCycles += kHaltStepCycles;
         return;
     }
-    for (int i = 0; i < kSources; ++i) {
-        const uint8_t m = static_cast<uint8_t>(1 << i);
-        if (c.ISR & m) break;  // this source's routine runs; it and lower ones wait
-        if (c.IE & c.IRQ & m) {
-            c.ISR |= m;
-            PushWord(c.PC);
-            c.PC = PtrGet(VectorOf(i));
-            c.StepCycles += kInterruptEntryCycles;
-            return;
+    // Nothing both requested and enabled: the scan below could not enter an interrupt.
+    if ((c.IE & c.IRQ & 0x0F) != 0) {
+        for (int i = 0; i < kSources; ++i) {
+            const uint8_t m = static_cast<uint8_t>(1 << i);
+            if (c.ISR & m) break; // this source's routine runs; it and lower ones wait
+            if (c.IE & c.IRQ & m) {
+                c.ISR |= m;
+                PushWord(c.PC);
+                c.PC = PtrGet(VectorOf(i));
+                c.StepCycles += kInterruptEntryCycles;
+                return;
+            }
         }
     }
     ExecuteInstruction();

@@ -18,12 +18,12 @@ inline constexpr int32_t kMaxCyclesPerTick = 1'000'000'000;
 struct RunState {
     int32_t CyclesPerTick = 0;
     uint8_t StopRequest = 0;
-    int32_t StepCount = -1;     // steps left before the loop stops; only > 0 counts
-    int32_t BreakAddress = -1;  // negative: no breakpoint
-    int32_t ResumeDelay = 0;    // run ticks still to skip
+    int32_t StepCount = -1;    // steps left before the loop stops; only > 0 counts
+    int32_t BreakAddress = -1; // negative: no breakpoint
+    int32_t ResumeDelay = 0;   // run ticks still to skip
     uint8_t PowerOn = 0;
-    int32_t OscFreq = 2000;     // settings: kHz
-    int32_t SelfTest = 0;       // settings: refresh ticks of the self-test hold
+    int32_t OscFreq = 2000; // settings: kHz
+    int32_t SelfTest = 0;   // settings: refresh ticks of the self-test hold
 };
 
 extern RunState g_run;

@@ -7,11 +7,12 @@ KeyboardState g_kbd;
 
 namespace {
 struct MatrixCell {
-    uint8_t strobe;  // every bit of it must be set in KC
-    uint8_t input;   // the KI bit the key then sets
+    uint8_t strobe; // every bit of it must be set in KC
+    uint8_t input;  // the KI bit the key then sets
 };
 
-constexpr uint8_t kStrobeRows[] = {0x81, 0x82, 0x84, 0x88, 0x60, 0x41, 0x42, 0x44, 0x48, 0x50, 0xC0};
+constexpr uint8_t kStrobeRows[] = {0x81, 0x82, 0x84, 0x88, 0x60, 0x41,
+                                   0x42, 0x44, 0x48, 0x50, 0xC0};
 static_assert(std::size(kStrobeRows) == 11);
 
 // clang-format off

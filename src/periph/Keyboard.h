@@ -6,10 +6,10 @@
 #include <cstdint>
 
 struct KeyboardState {
-    int32_t MouseKey = 0;       // key code held with the mouse on the face, 0 = none
-    int32_t KeyboardKey = 0;    // key code held on the PC keyboard, 0 = none
-    int32_t SelfTestCount = 0;  // while non-zero, KI bit 4 reads as pressed
-    uint8_t KeyMap[128] = {};   // character code (32..127) and arrow bytes 28..31 to key code
+    int32_t MouseKey = 0;      // key code held with the mouse on the face, 0 = none
+    int32_t KeyboardKey = 0;   // key code held on the PC keyboard, 0 = none
+    int32_t SelfTestCount = 0; // while non-zero, KI bit 4 reads as pressed
+    uint8_t KeyMap[128] = {};  // character code (32..127) and arrow bytes 28..31 to key code
 };
 
 extern KeyboardState g_kbd;
@@ -17,8 +17,8 @@ extern KeyboardState g_kbd;
 // Key codes with a fixed meaning.
 inline constexpr int kKeyMinimise = 1;
 inline constexpr int kKeyClose = 2;
-inline constexpr int kKeyWake = 46;      // senses on KI bit 0 while KC is exactly 0x40
-inline constexpr int kKeyOffFace = 62;   // the key not on the face, reached with F8
+inline constexpr int kKeyWake = 46;    // senses on KI bit 0 while KC is exactly 0x40
+inline constexpr int kKeyOffFace = 62; // the key not on the face, reached with F8
 inline constexpr int kLastKeyCode = 62;
 
 // One group of equally sized, equally spaced key rectangles on the face.

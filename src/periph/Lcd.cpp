@@ -4,8 +4,8 @@
 #include "core/Cpu.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 
 LcdState g_lcd;
 
@@ -51,14 +51,16 @@ void LcdStep() {
         // With a period shorter than a step the surplus only grows; fold it back by whole
         // periods (or to the cap when the period is 0) so it never overflows.
         if (l.RowCycles > kRowCyclesCap) {
-            l.RowCycles = period > 0 ? kRowCyclesCap - (kRowCyclesCap % period) +
-                                           (l.RowCycles % period)
-                                     : kRowCyclesCap;
+            l.RowCycles = period > 0
+                              ? kRowCyclesCap - (kRowCyclesCap % period) + (l.RowCycles % period)
+                              : kRowCyclesCap;
         }
     }
 }
 
-void LcdFill(uint32_t colour) { std::fill(std::begin(g_lcd.LcdBitmap), std::end(g_lcd.LcdBitmap), colour); }
+void LcdFill(uint32_t colour) {
+    std::fill(std::begin(g_lcd.LcdBitmap), std::end(g_lcd.LcdBitmap), colour);
+}
 
 bool LcdDot(const uint8_t* frameBuffer, int x, int y) {
     const int byte = kLcdRowBytes * (63 - y) + (95 - x) / 8;

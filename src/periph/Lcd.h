@@ -6,8 +6,8 @@
 
 inline constexpr int kLcdRows = 64;
 inline constexpr int kLcdRowBytes = 12;
-inline constexpr int kFrameBytes = kLcdRows * kLcdRowBytes;  // 768
-inline constexpr int kLcdWidth = 192;                        // bitmap pixels, 2 x 2 per dot
+inline constexpr int kFrameBytes = kLcdRows * kLcdRowBytes; // 768
+inline constexpr int kLcdWidth = 192;                       // bitmap pixels, 2 x 2 per dot
 inline constexpr int kLcdHeight = 128;
 
 // Bitmap colours, 0xRRGGBB.
@@ -21,14 +21,14 @@ inline constexpr uint32_t kLcdOff = 0xC0C0C0;
 inline constexpr int32_t kRowCyclesCap = 1 << 24;
 
 struct LcdState {
-    uint8_t FrameBuffer[kFrameBytes] = {};  // row r at bytes 12r..12r+11; row 0 is the bottom
+    uint8_t FrameBuffer[kFrameBytes] = {}; // row r at bytes 12r..12r+11; row 0 is the bottom
     int32_t RowCycles = 0;
     uint8_t ColumnCounter = 0;
     uint8_t RowCounter = 0;
     uint8_t TimerPrescale = 0;
 
     // Rendering state.
-    uint32_t LcdBitmap[kLcdWidth * kLcdHeight] = {};  // 0xRRGGBB, row-major
+    uint32_t LcdBitmap[kLcdWidth * kLcdHeight] = {}; // 0xRRGGBB, row-major
     uint8_t ShadowBuffer[kFrameBytes] = {};
     uint8_t LastDisplayOn = 0;
     uint8_t LcdDirty = 0;

@@ -15,11 +15,11 @@ struct MatrixCase {
 
 TEST(Keyboard, MatrixSensesKeysUnderTheirStrobes) {
     const MatrixCase cases[] = {
-        {0x81, 14, 0, 0, 0x10},  {0x81, 14, 16, 0, 0x14}, {0x83, 14, 19, 0, 0x18},
-        {0xFF, 46, 0, 0, 0x01},  {0xFF, 62, 6, 0, 0xC0},  {0x40, 46, 0, 0, 0x01},
-        {0x40, 0, 46, 0, 0x01},  {0x40, 14, 0, 0, 0x00},  {0x41, 62, 0, 0, 0x80},
-        {0x40, 0, 0, 5, 0x10},   {0x42, 61, 1, 0, 0x01},  {0x42, 2, 63, 0, 0x00},
-        {0x60, 13, 0, 0, 0x02},  {0xE0, 13, 0, 0, 0x02},  {0x20, 13, 0, 0, 0xAA},
+        {0x81, 14, 0, 0, 0x10}, {0x81, 14, 16, 0, 0x14}, {0x83, 14, 19, 0, 0x18},
+        {0xFF, 46, 0, 0, 0x01}, {0xFF, 62, 6, 0, 0xC0},  {0x40, 46, 0, 0, 0x01},
+        {0x40, 0, 46, 0, 0x01}, {0x40, 14, 0, 0, 0x00},  {0x41, 62, 0, 0, 0x80},
+        {0x40, 0, 0, 5, 0x10},  {0x42, 61, 1, 0, 0x01},  {0x42, 2, 63, 0, 0x00},
+        {0x60, 13, 0, 0, 0x02}, {0xE0, 13, 0, 0, 0x02},  {0x20, 13, 0, 0, 0xAA},
     };
     for (const MatrixCase& t : cases) {
         ResetMachine();
@@ -29,8 +29,8 @@ TEST(Keyboard, MatrixSensesKeysUnderTheirStrobes) {
         g_kbd.KeyboardKey = t.keyboard;
         g_kbd.SelfTestCount = t.selfTest;
         KeyboardUpdate();
-        EXPECT_EQ(g_cpu.KI, t.expectKi) << "KC=" << int(t.kc) << " mouse=" << t.mouse
-                                        << " keyboard=" << t.keyboard;
+        EXPECT_EQ(g_cpu.KI, t.expectKi)
+            << "KC=" << int(t.kc) << " mouse=" << t.mouse << " keyboard=" << t.keyboard;
     }
 }
 
@@ -60,10 +60,23 @@ TEST(Keyboard, FaceHitTestFindsKeyRectangles) {
     const struct {
         int x, y, code;
     } cases[] = {
-        {441, 538, 1}, {459, 538, 2},  {18, 214, 3},   {295, 48, 10}, {35, 342, 30},
-        {168, 342, 42}, {404, 477, 61}, {52, 214, 0},   {51, 214, 3},  {18, 249, 0},
-        {0, 0, 0},      {100, 100, 0},  {458, 538, 0},  {475, 554, 2}, {476, 538, 0},
-        {295 + 42 * 3 + 35, 48 + 40 * 4 + 33, 29}, {295, 48 + 40 * 5, 0},
+        {441, 538, 1},
+        {459, 538, 2},
+        {18, 214, 3},
+        {295, 48, 10},
+        {35, 342, 30},
+        {168, 342, 42},
+        {404, 477, 61},
+        {52, 214, 0},
+        {51, 214, 3},
+        {18, 249, 0},
+        {0, 0, 0},
+        {100, 100, 0},
+        {458, 538, 0},
+        {475, 554, 2},
+        {476, 538, 0},
+        {295 + 42 * 3 + 35, 48 + 40 * 4 + 33, 29},
+        {295, 48 + 40 * 5, 0},
     };
     for (const auto& t : cases) EXPECT_EQ(FaceHitTest(t.x, t.y), t.code) << t.x << "," << t.y;
 }
@@ -80,10 +93,9 @@ TEST(Keyboard, PcKeysAndCharacters) {
         int vk, expect;
         bool debugger;
     } keys[] = {
-        {kVkEnter, 61, false}, {kVkEscape, 46, false}, {kVkEnd, 31, false},
-        {kVkHome, 30, false},  {kVkLeft, 21, false},   {kVkUp, 22, false},
-        {kVkRight, 20, false}, {kVkDown, 23, false},   {kVkDelete, 45, false},
-        {kVkF8, 62, false},    {kVkF3, 62, true},      {65, 62, false},
+        {kVkEnter, 61, false},  {kVkEscape, 46, false}, {kVkEnd, 31, false},   {kVkHome, 30, false},
+        {kVkLeft, 21, false},   {kVkUp, 22, false},     {kVkRight, 20, false}, {kVkDown, 23, false},
+        {kVkDelete, 45, false}, {kVkF8, 62, false},     {kVkF3, 62, true},     {65, 62, false},
     };
     for (const auto& k : keys) {
         EXPECT_EQ(KeyboardKeyDown(k.vk), k.debugger) << k.vk;
@@ -91,11 +103,11 @@ TEST(Keyboard, PcKeysAndCharacters) {
     }
     KeyboardChar('7');
     EXPECT_EQ(g_kbd.KeyboardKey, 42);
-    KeyboardChar('a');  // key map byte 0: unchanged
+    KeyboardChar('a'); // key map byte 0: unchanged
     EXPECT_EQ(g_kbd.KeyboardKey, 42);
-    KeyboardChar(13);  // below 32: unchanged
+    KeyboardChar(13); // below 32: unchanged
     EXPECT_EQ(g_kbd.KeyboardKey, 42);
-    KeyboardChar('x');  // stored even though it presses nothing
+    KeyboardChar('x'); // stored even though it presses nothing
     EXPECT_EQ(g_kbd.KeyboardKey, 63);
     g_cpu.KC = 0xFF;
     KeyboardKeyUp();

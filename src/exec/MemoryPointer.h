@@ -1,0 +1,93 @@
+// ALU operations on a data byte addressed by ix (b0 0x40-0x4F) or iy (0x50-0x5F), with a
+// register or an immediate as second operand; and the 16-bit pointer instructions ldw, adw,
+// sbw. The byte is read and written through the pointer's memory area, so only RAM changes.
+#pragma once
+
+#include "core/Fetch.h"
+#include "exec/Handlers.h"
+
+namespace handler_detail {
+struct MemOperand {
+    uint8_t area;
+    uint16_t address;
+    uint8_t value;
+};
+
+// The preset comes before any byte is consumed; then b0 names the pointer.
+inline MemOperand ConsumeMemOperand(Preset preset) {
+    ApplyPreset(preset);
+    const uint8_t b0 = NextByte();
+    const int p = (b0 >> 4) & 1;
+    const uint8_t area = PtrArea(p);
+    const uint16_t address = PtrGet(p);
+    return {area, address, MemRead(area, address)};
+}
+
+// Register operand of the memory forms: the full register field with its half bit inverted.
+inline uint8_t MemRegisterField(uint8_t b1) {
+    return (b1 & 0x7F) ^ 0x40;
+}
+
+// adw/sbw name ix, iy, iz or sp by b0 & 3.
+inline int WordPointer(uint8_t b0) {
+    return (b0 & 3) == 3 ? kSp : (b0 & 3);
+}
+
+inline uint16_t ConsumeWordOperand(int& p) {
+    CpuState& c = g_cpu;
+    const uint8_t b0 = NextByte();
+    const uint8_t b1 = NextByte();
+    p = WordPointer(b0);
+    if (b1 & 0x80) {
+        c.StepCycles += kPointerRegisterOperandCycles;
+        return c.R[b1 & 0x7F];
+    }
+    return b1;
+}
+} // namespace handler_detail
+
+template <AluFn Op, Preset P> void MemReg(const OpArg&) {
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand(P);
+    const uint8_t s = handler_detail::MemRegisterField(NextByte());
+    Op(&m.value, &g_cpu.R[s], 0);
+    MemWrite(m.area, m.address, m.value);
+    g_cpu.StepCycles += kMemoryOpCycles;
+}
+
+template <AluFn Op, Preset P> void MemRegTest(const OpArg&) {
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand(P);
+    uint8_t s = g_cpu.R[handler_detail::MemRegisterField(NextByte())];
+    Op(&m.value, &s, 0);
+    g_cpu.StepCycles += kMemoryTestCycles;
+}
+
+template <AluFn Op, Preset P> void MemImm(const OpArg&) {
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand(P);
+    uint8_t imm = NextByte();
+    Op(&m.value, &imm, 0);
+    MemWrite(m.area, m.address, m.value);
+    g_cpu.StepCycles += kMemoryOpCycles;
+}
+
+inline void LoadWord(const OpArg&) {
+    CpuState& c = g_cpu;
+    const int p = NextByte() & 7;
+    c.R[kPtrHigh + p] = NextByte();
+    c.R[kPtrLow + p] = NextByte();
+    c.StepCycles += kRegisterOpCycles;
+}
+
+// The carry out of 16 bits is not recorded anywhere; F is unchanged.
+inline void AddWord(const OpArg&) {
+    int p = 0;
+    const uint16_t operand = handler_detail::ConsumeWordOperand(p);
+    PtrSet(p, static_cast<uint16_t>(PtrGet(p) + operand));
+    g_cpu.StepCycles += kMemoryOpCycles;
+}
+
+inline void SubWord(const OpArg&) {
+    int p = 0;
+    const uint16_t operand = handler_detail::ConsumeWordOperand(p);
+    PtrSet(p, static_cast<uint16_t>(PtrGet(p) - operand));
+    g_cpu.StepCycles += kMemoryOpCycles;
+}

@@ -1,0 +1,75 @@
+// Register instructions on single bytes: register with register, register with an immediate,
+// their flag-only test forms, and the twin immediate load into r and r XOR 0x40.
+#pragma once
+
+#include "core/Fetch.h"
+#include "exec/Handlers.h"
+
+namespace handler_detail {
+struct PairOperands {
+    uint8_t upper, lower;
+};
+// Consumes b0 (with the preset), b1 and b2; the indirect lower register reads AS now.
+inline PairOperands ConsumePair(Preset preset) {
+    NextByte();
+    ApplyPreset(preset);
+    const uint8_t b1 = NextByte();
+    const uint8_t b2 = NextByte();
+    return {FieldUpper(b1), FieldLower(b2, g_cpu.AS)};
+}
+} // namespace handler_detail
+
+template <AluFn Op, Preset P> void PairLo(const OpArg&) {
+    const handler_detail::PairOperands op = handler_detail::ConsumePair(P);
+    Op(&g_cpu.R[op.lower], &g_cpu.R[op.upper], 0);
+    g_cpu.StepCycles += kRegisterOpCycles;
+}
+
+template <AluFn Op, Preset P> void PairUp(const OpArg&) {
+    const handler_detail::PairOperands op = handler_detail::ConsumePair(P);
+    Op(&g_cpu.R[op.upper], &g_cpu.R[op.lower], 0);
+    g_cpu.StepCycles += kRegisterOpCycles;
+}
+
+template <AluFn Op, Preset P> void PairTestLo(const OpArg&) {
+    const handler_detail::PairOperands op = handler_detail::ConsumePair(P);
+    uint8_t d = g_cpu.R[op.lower], s = g_cpu.R[op.upper];
+    Op(&d, &s, 0);
+    g_cpu.StepCycles += kRegisterOpCycles;
+}
+
+template <AluFn Op, Preset P> void PairTestUp(const OpArg&) {
+    const handler_detail::PairOperands op = handler_detail::ConsumePair(P);
+    uint8_t d = g_cpu.R[op.upper], s = g_cpu.R[op.lower];
+    Op(&d, &s, 0);
+    g_cpu.StepCycles += kRegisterOpCycles;
+}
+
+// The immediate forms consume all three bytes before the preset.
+template <AluFn Op, Preset P> void RegImm(const OpArg&) {
+    NextByte();
+    const uint8_t r = FieldFull(NextByte());
+    uint8_t imm = NextByte();
+    ApplyPreset(P);
+    Op(&g_cpu.R[r], &imm, 0);
+    g_cpu.StepCycles += kRegisterOpCycles;
+}
+
+template <AluFn Op, Preset P> void RegImmTest(const OpArg&) {
+    NextByte();
+    const uint8_t r = FieldFull(NextByte());
+    uint8_t imm = NextByte();
+    ApplyPreset(P);
+    uint8_t d = g_cpu.R[r];
+    Op(&d, &imm, 0);
+    g_cpu.StepCycles += kRegisterOpCycles;
+}
+
+inline void TwinImmLoad(const OpArg&) {
+    NextByte();
+    const uint8_t r = FieldFull(NextByte());
+    const uint8_t imm = NextByte();
+    g_cpu.R[r] = imm;
+    g_cpu.R[r ^ 0x40] = imm;
+    g_cpu.StepCycles += kRegisterOpCycles;
+}

@@ -1,0 +1,111 @@
+// Register instructions on byte runs: a two-operand ALU operation over a run of bytes inside
+// one group of eight, least significant byte first, with the carry chained from byte to byte;
+// and the runs with a 5-bit immediate. The upper run sets the length; an indirect lower run may
+// reach its limit first, after which it reads as zero bytes (the tail).
+#pragma once
+
+#include "core/Fetch.h"
+#include "exec/Handlers.h"
+
+namespace handler_detail {
+struct RunOperands {
+    uint8_t u, uLast, j, limit;
+    bool hasLimit;
+};
+
+inline RunOperands ConsumeRun(Preset preset) {
+    NextByte();
+    ApplyPreset(preset);
+    const uint8_t b1 = NextByte();
+    const uint8_t b2 = NextByte();
+    const uint8_t as = g_cpu.AS;
+    return {FieldUpperBlockStart(b1), FieldUpperBlockLast(b1, b2), FieldLowerBlockStart(b1, b2, as),
+            FieldLowerBlockLimit(b2, as), FieldIsIndirect(b2)};
+}
+
+// Walks the run; Body(upper, lower, inTail) performs one ALU call. In the tail lower is -1.
+template <typename Body> void WalkRun(RunOperands op, Body body) {
+    CpuState& c = g_cpu;
+    for (;;) {
+        body(op.u, op.j, false);
+        c.StepCycles += kRegisterOpCycles;
+        if (op.u == op.uLast) return;
+        if (op.hasLimit && op.j == op.limit) break;
+        op.u = GroupStep(op.u, c.StepDir);
+        op.j = GroupStep(op.j, c.StepDir);
+    }
+    do {
+        op.u = GroupStep(op.u, c.StepDir);
+        body(op.u, op.j, true);
+        c.StepCycles += kRegisterOpCycles;
+    } while (op.u != op.uLast);
+}
+} // namespace handler_detail
+
+template <AluFn Op, Preset P> void RunPairLo(const OpArg&) {
+    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
+        uint8_t scratch = 0;
+        Op(tail ? &scratch : &g_cpu.R[j], &g_cpu.R[u], 0);
+    });
+}
+
+template <AluFn Op, Preset P> void RunPairUp(const OpArg&) {
+    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
+        uint8_t scratch = 0;
+        Op(&g_cpu.R[u], tail ? &scratch : &g_cpu.R[j], 0);
+    });
+}
+
+template <AluFn Op, Preset P> void RunPairTestLo(const OpArg&) {
+    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
+        uint8_t d = tail ? 0 : g_cpu.R[j], s = g_cpu.R[u];
+        Op(&d, &s, 0);
+    });
+}
+
+template <AluFn Op, Preset P> void RunPairTestUp(const OpArg&) {
+    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
+        uint8_t d = g_cpu.R[u], s = tail ? 0 : g_cpu.R[j];
+        Op(&d, &s, 0);
+    });
+}
+
+// Short-immediate run: the immediate goes into the least significant byte and only the carry
+// travels on, except for ldm r,imm5 (b0 0x30), which stores the immediate into every byte.
+template <AluFn Op, Preset P> void RunImm(const OpArg&) {
+    CpuState& c = g_cpu;
+    const uint8_t b0 = NextByte();
+    ApplyPreset(P);
+    const uint8_t b1 = NextByte();
+    const uint8_t b2 = NextByte();
+    uint8_t r = FieldFull(b1);
+    const uint8_t last = FieldFullBlockLast(b1, b2);
+    uint8_t k = FieldShortImm(b2);
+    for (;;) {
+        uint8_t source = k;
+        Op(&c.R[r], &source, 0);
+        c.StepCycles += kRegisterOpCycles;
+        if (r == last) return;
+        r = GroupStep(r, c.StepDir);
+        if (b0 != 0x30) k = 0;
+    }
+}
+
+template <AluFn Op, Preset P> void RunImmTest(const OpArg&) {
+    CpuState& c = g_cpu;
+    NextByte();
+    ApplyPreset(P);
+    const uint8_t b1 = NextByte();
+    const uint8_t b2 = NextByte();
+    uint8_t r = FieldFull(b1);
+    const uint8_t last = FieldFullBlockLast(b1, b2);
+    uint8_t k = FieldShortImm(b2);
+    for (;;) {
+        uint8_t d = c.R[r], source = k;
+        Op(&d, &source, 0);
+        c.StepCycles += kRegisterOpCycles;
+        if (r == last) return;
+        r = GroupStep(r, c.StepDir);
+        k = 0;
+    }
+}

@@ -1,0 +1,108 @@
+// Single-register and shift instructions: rotates, digit and byte shifts, complements,
+// decimal doubling and the binary shift left, on one byte (b0 0x60-0x67) or on a run inside
+// one group of eight (b0 0x70-0x77). The chained value k carries from byte to byte; rod, did
+// and byd turn the step direction to -1 on their first call, so those runs walk downward.
+#pragma once
+
+#include "core/Fetch.h"
+#include "exec/Handlers.h"
+
+namespace handler_detail {
+// bnd/bnu (b0 0x65, 0x75) start the chain with the first byte itself.
+inline bool ChainsFirstByte(uint8_t b0) {
+    return (b0 & 0x0F) == 0x05;
+}
+
+struct LowerRun {
+    uint8_t j, limit, n, last;
+    bool hasLimit;
+};
+
+// Lower run: the count n runs from b1 & 7 to b2 >> 5; an indirect start may meet its limit
+// (the group's far end in the direction of travel), after which the rest of the count
+// processes zero scratch bytes.
+template <AluFn Op, Preset P, bool kTest> void RunLower() {
+    CpuState& c = g_cpu;
+    const uint8_t b0 = NextByte();
+    const uint8_t b1 = NextByte();
+    const uint8_t b2 = NextByte();
+    LowerRun run{FieldLowerBlockStart(b1, b2, c.AS), FieldLowerBlockLimit(b2, c.AS),
+                 static_cast<uint8_t>(b1 & 7), static_cast<uint8_t>(b2 >> 5), FieldIsIndirect(b2)};
+    ApplyPreset(P);
+    uint8_t k = (!kTest && ChainsFirstByte(b0)) ? c.R[run.j] : 0;
+    for (;;) {
+        if constexpr (kTest) {
+            uint8_t copy = c.R[run.j];
+            k = Op(&copy, nullptr, k);
+        } else {
+            k = Op(&c.R[run.j], nullptr, k);
+        }
+        c.StepCycles += kRegisterOpCycles;
+        if (run.n == run.last) return;
+        const uint8_t e = c.StepDir == 1 ? 0 : 7;
+        if (run.hasLimit && run.j == (run.limit ^ e)) break;
+        run.n = static_cast<uint8_t>((run.n + c.StepDir) & 7);
+        run.j = GroupStep(run.j, c.StepDir);
+    }
+    do {
+        run.n = static_cast<uint8_t>((run.n + c.StepDir) & 7);
+        uint8_t scratch = 0;
+        k = Op(&scratch, nullptr, k);
+        c.StepCycles += kRegisterOpCycles;
+    } while (run.n != run.last);
+}
+
+template <AluFn Op, Preset P, bool kTest> void RunUpper() {
+    CpuState& c = g_cpu;
+    const uint8_t b0 = NextByte();
+    const uint8_t b1 = NextByte();
+    const uint8_t b2 = NextByte();
+    uint8_t j = FieldUpperBlockStart(b1);
+    const uint8_t last = FieldUpperBlockLast(b1, b2);
+    ApplyPreset(P);
+    uint8_t k = (!kTest && ChainsFirstByte(b0)) ? c.R[j] : 0;
+    for (;;) {
+        if constexpr (kTest) {
+            uint8_t copy = c.R[j];
+            k = Op(&copy, nullptr, k);
+        } else {
+            k = Op(&c.R[j], nullptr, k);
+        }
+        c.StepCycles += kRegisterOpCycles;
+        if (j == last) return;
+        j = GroupStep(j, c.StepDir);
+    }
+}
+} // namespace handler_detail
+
+template <AluFn Op, Preset P> void Single(const OpArg&) {
+    CpuState& c = g_cpu;
+    const uint8_t b0 = NextByte();
+    const uint8_t r = FieldFull(NextByte());
+    ApplyPreset(P);
+    const uint8_t k = handler_detail::ChainsFirstByte(b0) ? c.R[r] : 0;
+    Op(&c.R[r], nullptr, k);
+    c.StepCycles += kRegisterOpCycles;
+}
+
+template <AluFn Op, Preset P> void SingleTest(const OpArg&) {
+    CpuState& c = g_cpu;
+    NextByte();
+    uint8_t copy = c.R[FieldFull(NextByte())];
+    c.F = kFlagZ;
+    Op(&copy, nullptr, 0);
+    c.StepCycles += kRegisterOpCycles;
+}
+
+template <AluFn Op, Preset P> void SingleRunLo(const OpArg&) {
+    handler_detail::RunLower<Op, P, false>();
+}
+template <AluFn Op, Preset P> void SingleRunUp(const OpArg&) {
+    handler_detail::RunUpper<Op, P, false>();
+}
+template <AluFn Op, Preset P> void SingleRunTestLo(const OpArg&) {
+    handler_detail::RunLower<Op, P, true>();
+}
+template <AluFn Op, Preset P> void SingleRunTestUp(const OpArg&) {
+    handler_detail::RunUpper<Op, P, true>();
+}

@@ -1,0 +1,86 @@
+// Special register transfers: pst (put) from an immediate or a register, gst (get) into a
+// register. A store into IE with bit 7 clear cancels every latched and in-service interrupt;
+// a store into KC makes the keyboard matrix recompute KI.
+#include "core/Fetch.h"
+#include "exec/Handlers.h"
+#include "periph/Keyboard.h"
+
+void WriteSpecial(SpecialReg reg, uint8_t v) {
+    CpuState& c = g_cpu;
+    switch (reg) {
+    case SpecialReg::IE:
+        c.IE = v;
+        if (!(v & 0x80)) c.ISR = c.IRQ = 0;
+        break;
+    case SpecialReg::DS: c.DS = v; break;
+    case SpecialReg::KC:
+        c.KC = v;
+        KeyboardUpdate();
+        break;
+    case SpecialReg::KI: c.KI = v; break;
+    case SpecialReg::PD: c.PD = v; break;
+    case SpecialReg::F: c.F = v; break;
+    case SpecialReg::AS: c.AS = v & 0x7F; break;
+    case SpecialReg::PE: c.PE = v & 0x7F; break;
+    case SpecialReg::S4: c.S4 = v & 0x7F; break;
+    case SpecialReg::S5: c.S5 = v & 0x7F; break;
+    case SpecialReg::S6: c.S6 = v & 0x7F; break;
+    case SpecialReg::S7: c.S7 = v & 0x7F; break;
+    case SpecialReg::S8: c.S8 = v & 0x7F; break;
+    case SpecialReg::TM: c.TM = v & 0x7F; break;
+    case SpecialReg::PC:
+    case SpecialReg::LA: break; // 16-bit: reached through ijmp and pla only
+    }
+}
+
+uint8_t ReadSpecial(SpecialReg reg) {
+    const CpuState& c = g_cpu;
+    switch (reg) {
+    case SpecialReg::IE: return c.IE;
+    case SpecialReg::DS: return c.DS;
+    case SpecialReg::KC: return c.KC;
+    case SpecialReg::KI: return c.KI;
+    case SpecialReg::PD: return c.PD;
+    case SpecialReg::F: return c.F;
+    case SpecialReg::AS: return c.AS;
+    case SpecialReg::PE: return c.PE;
+    case SpecialReg::S4: return c.S4;
+    case SpecialReg::S5: return c.S5;
+    case SpecialReg::S6: return c.S6;
+    case SpecialReg::S7: return c.S7;
+    case SpecialReg::S8: return c.S8;
+    case SpecialReg::TM: return c.TM;
+    case SpecialReg::PC:
+    case SpecialReg::LA: break;
+    }
+    return 0;
+}
+
+// b0 0x88-0x8B: the whole of b1 into IE, DS, KC or PD.
+void PutSpecialImm(const OpArg& a) {
+    NextByte();
+    WriteSpecial(a.reg, NextByte());
+    g_cpu.StepCycles += kRegisterOpCycles;
+}
+
+// b0 0x8C-0x8F: b1 bit 7 picks one of a pair of 7-bit registers, bits 6-0 are the value.
+void PutSpecialImm7(const OpArg& a) {
+    NextByte();
+    const uint8_t b1 = NextByte();
+    WriteSpecial((b1 & 0x80) ? a.reg2 : a.reg, b1 & 0x7F);
+    g_cpu.StepCycles += kRegisterOpCycles;
+}
+
+// b0 0x98-0x9D, b1 bit 7 = 0: a register of the file into IE, DS, KC, PD, F or AS.
+void PutSpecialReg(const OpArg& a) {
+    NextByte();
+    WriteSpecial(a.reg, g_cpu.R[FieldFull(NextByte())]);
+    g_cpu.StepCycles += kRegisterOpCycles;
+}
+
+// b0 0x98-0x9D, b1 bit 7 = 1: IE, DS, KI, PD, F or AS into a register of the file.
+void GetSpecialReg(const OpArg& a) {
+    NextByte();
+    g_cpu.R[FieldFull(NextByte())] = ReadSpecial(a.reg);
+    g_cpu.StepCycles += kRegisterOpCycles;
+}
