@@ -147,7 +147,7 @@ rd_up:
 ; --------------------------------------------------------------------------------------------
 ; fadd: A := A + B (both normalised or zero). The smaller operand is shifted right to the
 ; larger one's exponent in the 16-digit mantissas; a difference of 16 or more leaves A.
-; Clobbers B (r18 ends as the shift count), f.
+; Clobbers B (r18 ends as the shift count), r21, f.
 ; --------------------------------------------------------------------------------------------
 fadd:
         tadm r0..r7, 0
@@ -169,9 +169,14 @@ fa_order:
         cmp r18
         tsb r18, MANT_DIGITS
         rtn nc
+        ld r21, 0                       ; sticky: a non-zero digit fell out of B
         tsb r18, 0
         jmp z, fa_aligned
 fa_shift:
+        tan r0, 0x0F
+        jmp z, fa_shift_down
+        ld r21, 1
+fa_shift_down:
         didm r7..r0
         sb r18, 1
         jmp nz, fa_shift
@@ -185,6 +190,10 @@ fa_aligned:
         ad r80, 1
         rtn
 fa_subtract:
+        tsb r21, 0                      ; lost digits: B is a little more than kept, so
+        jmp z, fa_exact                 ; take one unit more off; the rounding then sees
+        adbm r0..r7, 1                  ; the true side of every half
+fa_exact:
         sbbm r64..r71, r0..r7
         rtn nc
         cmpbm r64..r71                  ; B was larger: ten's complement, B's sign
