@@ -21,20 +21,45 @@ TEST(SettingInteger, ParsesDecimalAndBothHexPrefixes) {
         const char* text;
         std::optional<int32_t> value;
     } cases[] = {
-        {"1000", 1000},        {"0x3E8", 1000},        {"$3E8", 1000},   {"0X3e8", 1000},
-        {"$3e8", 1000},        {"  42  ", 42},         {"\t7\r", 7},     {"-5", -5},
-        {"+5", 5},             {"-0x10", -16},         {"-$10", -16},    {"0", 0},
-        {"007", 7},            {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN},
-        {"$7FFFFFFF", INT32_MAX}, {"-$80000000", INT32_MIN},
-        {"2147483648", std::nullopt}, {"-2147483649", std::nullopt},
-        {"$80000000", std::nullopt},  {"$FFFFFFFF", std::nullopt},
+        {"1000", 1000},
+        {"0x3E8", 1000},
+        {"$3E8", 1000},
+        {"0X3e8", 1000},
+        {"$3e8", 1000},
+        {"  42  ", 42},
+        {"\t7\r", 7},
+        {"-5", -5},
+        {"+5", 5},
+        {"-0x10", -16},
+        {"-$10", -16},
+        {"0", 0},
+        {"007", 7},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"$7FFFFFFF", INT32_MAX},
+        {"-$80000000", INT32_MIN},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"$80000000", std::nullopt},
+        {"$FFFFFFFF", std::nullopt},
         {"99999999999999999999", std::nullopt},
-        {"", std::nullopt},    {"   ", std::nullopt},   {"abc", std::nullopt}, {"12abc", std::nullopt},
-        {"1 2", std::nullopt}, {"0x", std::nullopt},    {"$", std::nullopt},   {"-", std::nullopt},
-        {"$G1", std::nullopt}, {"3E8", std::nullopt},   {"1.5", std::nullopt}, {"--1", std::nullopt},
-        {"0b101", std::nullopt}, {"x10", std::nullopt},
+        {"", std::nullopt},
+        {"   ", std::nullopt},
+        {"abc", std::nullopt},
+        {"12abc", std::nullopt},
+        {"1 2", std::nullopt},
+        {"0x", std::nullopt},
+        {"$", std::nullopt},
+        {"-", std::nullopt},
+        {"$G1", std::nullopt},
+        {"3E8", std::nullopt},
+        {"1.5", std::nullopt},
+        {"--1", std::nullopt},
+        {"0b101", std::nullopt},
+        {"x10", std::nullopt},
     };
-    for (const auto& t : cases) EXPECT_EQ(ParseSettingInteger(t.text), t.value) << '"' << t.text << '"';
+    for (const auto& t : cases)
+        EXPECT_EQ(ParseSettingInteger(t.text), t.value) << '"' << t.text << '"';
 }
 
 TEST(IniFile, FindsKeysLikeAnInitialisationFileReader) {
@@ -48,7 +73,7 @@ TEST(IniFile, FindsKeysLikeAnInitialisationFileReader) {
         {"  [ SETTINGS ]  \n  OSCFREQ\t=\t$3E8\n", "OscFreq", "$3E8"},
         {"[Other]\nOscFreq=5\n[Settings]\nSelfTest=3\n", "OscFreq", std::nullopt},
         {"[Other]\nOscFreq=5\n[Settings]\nSelfTest=3\n", "SelfTest", "3"},
-        {"OscFreq=5\n", "OscFreq", std::nullopt},  // no section at all
+        {"OscFreq=5\n", "OscFreq", std::nullopt}, // no section at all
         {"[Settings]\n;OscFreq=5\n#OscFreq=6\nOscFreq=7", "OscFreq", "7"},
         {"[Settings]\nOscFreq=1\nOscFreq=2\n", "OscFreq", "1"},
         {"[Settings]\n[Other]\nOscFreq=2\n", "OscFreq", std::nullopt},
@@ -64,7 +89,7 @@ TEST(IniFile, FindsKeysLikeAnInitialisationFileReader) {
 
 TEST(LoadSettings, ReadsTheFileInTheWorkingDirectory) {
     const struct {
-        const char* text;  // nullptr: no file
+        const char* text; // nullptr: no file
         int32_t oscFreq, selfTest;
     } cases[] = {
         {nullptr, 2000, 0},
@@ -91,7 +116,7 @@ TEST(LoadSettings, ReadsTheFileInTheWorkingDirectory) {
 TEST(LoadImages, WithoutFilesReportsBothRomsAndLeavesZeros) {
     ScratchDir dir;
     ResetMachine();
-    g_kbd.KeyMap[65] = 9;  // cleared even without keymap.dat
+    g_kbd.KeyMap[65] = 9; // cleared even without keymap.dat
     LoadImages();
     EXPECT_EQ(g_warnings, (std::vector<std::string>{"Failed to load the file rom0.bin",
                                                     "Failed to load the file rom1.bin"}));
@@ -123,10 +148,11 @@ TEST(LoadImages, ShortAndLongFilesFillOnlyWhatTheyHave) {
             ScratchDir dir;
             ResetMachine();
             const Image image = Images()[which];
-            const size_t size = static_cast<size_t>(std::max(0L, static_cast<long>(image.capacity) + delta));
+            const size_t size =
+                static_cast<size_t>(std::max(0L, static_cast<long>(image.capacity) + delta));
             const auto bytes = Pattern(size, which);
             WriteFile(image.name, bytes);
-            std::memset(image.dest, 0xC3, image.capacity);  // what was there before
+            std::memset(image.dest, 0xC3, image.capacity); // what was there before
             LoadImages();
             for (size_t i = 0; i < image.capacity; ++i)
                 ASSERT_EQ(image.dest[i], i < size ? bytes[i] : (which == 0 ? 0 : 0xC3))
@@ -144,14 +170,15 @@ TEST(LoadImages, RomWordsOfShortAndLongImages) {
         ScratchDir dir;
         ResetMachine();
         auto bytes = Pattern(t.size, 3);
-        for (auto& b : bytes) b |= 1;  // never 0, so a loaded byte is told from an empty one
+        for (auto& b : bytes) b |= 1; // never 0, so a loaded byte is told from an empty one
         WriteFile("rom0.bin", bytes);
         LoadImages();
         for (int w = 0; w < kRomWords; ++w)
             for (int k = 0; k < 3; ++k) {
                 const size_t at = static_cast<size_t>(w) * 3 + k;
                 const bool loaded = w < t.wholeWords || at < t.size;
-                ASSERT_EQ(g_cpu.Rom[at], loaded ? bytes[at] : 0) << "size " << t.size << " word " << w;
+                ASSERT_EQ(g_cpu.Rom[at], loaded ? bytes[at] : 0)
+                    << "size " << t.size << " word " << w;
             }
         EXPECT_EQ(g_warnings, std::vector<std::string>{"Failed to load the file rom1.bin"});
     }
@@ -160,15 +187,16 @@ TEST(LoadImages, RomWordsOfShortAndLongImages) {
 TEST(LoadImages, AnUnreadableFileEndsTheLoadingWithItsErrorText) {
     const struct {
         const char* unreadable;
-        int loadedBefore;  // images in load order before it
-    } cases[] = {{"keymap.dat", 0}, {"rom0.bin", 1}, {"rom1.bin", 2}, {"ram.bin", 3}, {"register.bin", 4}};
+        int loadedBefore; // images in load order before it
+    } cases[] = {
+        {"keymap.dat", 0}, {"rom0.bin", 1}, {"rom1.bin", 2}, {"ram.bin", 3}, {"register.bin", 4}};
     for (const auto& t : cases) {
         ScratchDir dir;
         ResetMachine();
         const auto images = Images();
         for (int i = 0; i < 5; ++i) WriteFile(images[i].name, Pattern(images[i].capacity, i + 1));
         fs::remove(t.unreadable);
-        fs::create_directory(t.unreadable);  // exists, cannot be read, even by root
+        fs::create_directory(t.unreadable); // exists, cannot be read, even by root
         LoadImages();
         ASSERT_EQ(g_warnings.size(), 1u) << t.unreadable;
         EXPECT_NE(g_warnings[0].find(t.unreadable), std::string::npos) << g_warnings[0];
@@ -189,8 +217,11 @@ TEST(SaveImages, KeepsSavedFilesThatWereNotLoaded) {
     const struct {
         const char* unreadable;
         bool ramWritten, registersWritten;
-    } cases[] = {{"keymap.dat", false, false}, {"rom0.bin", false, false}, {"rom1.bin", false, false},
-                 {"ram.bin", false, false},  {"register.bin", true, false}};
+    } cases[] = {{"keymap.dat", false, false},
+                 {"rom0.bin", false, false},
+                 {"rom1.bin", false, false},
+                 {"ram.bin", false, false},
+                 {"register.bin", true, false}};
     for (const auto& t : cases) {
         ScratchDir dir;
         ResetMachine();

@@ -14,7 +14,7 @@
 #include <vector>
 
 namespace {
-constexpr uint8_t kNop = 0xEF;  // one byte, 4 cycles (plus the external fetch)
+constexpr uint8_t kNop = 0xEF; // one byte, 4 cycles (plus the external fetch)
 
 std::vector<uint16_t> g_stepPcs;
 std::vector<int32_t> g_stepCycles;
@@ -57,10 +57,16 @@ TEST(CyclesPerTick, TenTimesTheOscillatorClampedToItsRange) {
     const struct {
         int32_t oscFreq, cycles;
     } cases[] = {
-        {2000, 20000},       {1, 10},         {0, 0},
-        {-1, 0},             {-2000, 0},      {INT32_MIN, 0},
-        {INT32_MAX, kMaxCyclesPerTick},       {kMaxCyclesPerTick / 10, kMaxCyclesPerTick},
-        {kMaxCyclesPerTick / 10 + 1, kMaxCyclesPerTick}, {kMaxCyclesPerTick / 10 - 1, kMaxCyclesPerTick - 10},
+        {2000, 20000},
+        {1, 10},
+        {0, 0},
+        {-1, 0},
+        {-2000, 0},
+        {INT32_MIN, 0},
+        {INT32_MAX, kMaxCyclesPerTick},
+        {kMaxCyclesPerTick / 10, kMaxCyclesPerTick},
+        {kMaxCyclesPerTick / 10 + 1, kMaxCyclesPerTick},
+        {kMaxCyclesPerTick / 10 - 1, kMaxCyclesPerTick - 10},
     };
     for (const auto& t : cases) EXPECT_EQ(ComputeCyclesPerTick(t.oscFreq), t.cycles) << t.oscFreq;
     // The largest grant on top of the largest debt a step can leave stays in range.
@@ -114,7 +120,8 @@ TEST_F(RunTick, SpendsTheGrantAndCarriesTheDebt) {
             int64_t steps = 0;
             while (balance > 0) balance -= 6, ++steps;
             total += steps;
-            ASSERT_EQ(static_cast<int64_t>(g_stepPcs.size() - before), steps) << grant << " tick " << tick;
+            ASSERT_EQ(static_cast<int64_t>(g_stepPcs.size() - before), steps)
+                << grant << " tick " << tick;
             ASSERT_EQ(g_cpu.CycleBalance, balance) << grant << " tick " << tick;
             ASSERT_LE(g_cpu.CycleBalance, 0);
         }
@@ -124,14 +131,14 @@ TEST_F(RunTick, SpendsTheGrantAndCarriesTheDebt) {
 
 TEST_F(RunTick, StepsAreClearedCountedAndIncludeTheDisplayTransfer) {
     Start(100);
-    g_cpu.StepCycles = 999;  // left over from a single step of the debugger
-    g_cpu.S6 = 1;            // display on: each step also moves one byte (4 cycles)
+    g_cpu.StepCycles = 999; // left over from a single step of the debugger
+    g_cpu.S6 = 1;           // display on: each step also moves one byte (4 cycles)
     g_cpu.S7 = 127;
     g_cpu.S5 = 127;
     OnRunTimer();
     ASSERT_FALSE(g_stepCycles.empty());
     for (const int32_t c : g_stepCycles) EXPECT_EQ(c, 8);
-    EXPECT_EQ(g_stepCycles.size(), 13u);  // 100 = 12 x 8 + 4, so a 13th step overshoots
+    EXPECT_EQ(g_stepCycles.size(), 13u); // 100 = 12 x 8 + 4, so a 13th step overshoots
     EXPECT_EQ(g_cpu.CycleBalance, 100 - 13 * 8);
     for (size_t i = 0; i < g_stepPcs.size(); ++i) EXPECT_EQ(g_stepPcs[i], i);
     EXPECT_EQ(g_cpu.PC, 13);
@@ -139,7 +146,7 @@ TEST_F(RunTick, StepsAreClearedCountedAndIncludeTheDisplayTransfer) {
 
 TEST_F(RunTick, StepCountStopsAfterExactlyThatManySteps) {
     for (const int32_t count : {1, 2, 5, 40}) {
-        Start(30);  // 7 or 8 nop steps per tick: the counts cross tick boundaries
+        Start(30); // 7 or 8 nop steps per tick: the counts cross tick boundaries
         g_run.StepCount = count;
         for (int tick = 0; tick < 20; ++tick) OnRunTimer();
         EXPECT_EQ(static_cast<int32_t>(g_stepPcs.size()), count);
@@ -154,10 +161,11 @@ TEST_F(RunTick, StepCountStopsAfterExactlyThatManySteps) {
 TEST_F(RunTick, BreakpointStopsOnlyAfterAStepReachesIt) {
     const struct {
         int32_t breakAddress;
-        bool waiting;    // PC stays where it is
-        int steps;       // steps until the stop, 0 for no stop
+        bool waiting; // PC stays where it is
+        int steps;    // steps until the stop, 0 for no stop
     } cases[] = {
-        {3, false, 3}, {0, true, 1}, {0, false, 0}, {0x10000, false, 0}, {-1, true, 0}, {1, false, 1},
+        {3, false, 3},       {0, true, 1},  {0, false, 0},
+        {0x10000, false, 0}, {-1, true, 0}, {1, false, 1},
     };
     for (const auto& t : cases) {
         Start(20);
@@ -177,10 +185,23 @@ TEST_F(RunTick, BreakpointStopsOnlyAfterAStepReachesIt) {
     }
 }
 
+TEST_F(RunTick, BreakpointAtTheStartStopsWhenPcComesBack) {
+    Start(1000);
+    g_cpu.Rom[3 * 2] = 0xA7; // word 2: jmp &h0000 (always)
+    g_cpu.Rom[3 * 2 + 1] = 0x00;
+    g_cpu.Rom[3 * 2 + 2] = 0x00;
+    g_run.BreakAddress = 0;
+    OnRunTimer();
+    EXPECT_EQ(g_stepPcs, (std::vector<uint16_t>{0, 1, 2}));
+    EXPECT_EQ(g_cpu.PC, 0);
+    EXPECT_EQ(g_debuggerShows, 1);
+    EXPECT_EQ(g_cpu.CycleBalance, 0);
+}
+
 TEST_F(RunTick, StepCountIsTestedBeforeTheBreakpoint) {
     Start(100);
     g_run.StepCount = 2;
-    g_run.BreakAddress = 2;  // both hit after the second step
+    g_run.BreakAddress = 2; // both hit after the second step
     OnRunTimer();
     EXPECT_EQ(g_stepPcs.size(), 2u);
     EXPECT_EQ(g_debuggerShows, 1);
@@ -200,7 +221,7 @@ TEST_F(RunTick, AfterTheDebuggerHidesThirtyTicksAreSkipped) {
     Start(30);
     DebuggerShown();
     OnRunTimer();
-    g_cpu.CycleBalance = -17;  // a debt must not survive the skipped ticks
+    g_cpu.CycleBalance = -17; // a debt must not survive the skipped ticks
     DebuggerHidden();
     EXPECT_EQ(g_run.StopRequest, 0);
     EXPECT_EQ(g_run.ResumeDelay, 30);
@@ -210,7 +231,7 @@ TEST_F(RunTick, AfterTheDebuggerHidesThirtyTicksAreSkipped) {
         ASSERT_EQ(g_cpu.CycleBalance, 0);
         ASSERT_EQ(g_run.ResumeDelay, 29 - tick);
     }
-    OnRunTimer();  // the 31st starts from a balance of 0: 30 cycles, eight 4-cycle nops
+    OnRunTimer(); // the 31st starts from a balance of 0: 30 cycles, eight 4-cycle nops
     EXPECT_EQ(g_stepPcs.size(), 8u);
     EXPECT_EQ(g_cpu.CycleBalance, -2);
 }
@@ -227,12 +248,12 @@ TEST_F(RunTick, NoGrantNoSteps) {
 
 TEST_F(RefreshTick, HandsTheBitmapOverOnlyWhenDirty) {
     Start(0);
-    OnRefreshTimer();  // the first refresh after start-up shows the white screen
+    OnRefreshTimer(); // the first refresh after start-up shows the white screen
     EXPECT_EQ(g_imageCopies, 1);
     EXPECT_EQ(g_lcd.LcdDirty, 0);
     OnRefreshTimer();
     EXPECT_EQ(g_imageCopies, 1);
-    g_cpu.S6 = 1;  // display on: redraw changes the bitmap
+    g_cpu.S6 = 1; // display on: redraw changes the bitmap
     OnRefreshTimer();
     EXPECT_EQ(g_imageCopies, 2);
     g_lcd.FrameBuffer[0] = 1;
@@ -246,7 +267,7 @@ TEST_F(RefreshTick, HandsTheBitmapOverOnlyWhenDirty) {
 TEST_F(RefreshTick, CountsDownTheSelfTestHold) {
     const struct {
         int32_t selfTest;
-        int heldTicks;  // refresh ticks during which KI bit 4 still reads pressed; -1 = always
+        int heldTicks; // refresh ticks during which KI bit 4 still reads pressed; -1 = always
     } cases[] = {{0, 0}, {1, 0}, {3, 2}, {-2, -1}};
     for (const auto& t : cases) {
         Start(0);
@@ -258,7 +279,8 @@ TEST_F(RefreshTick, CountsDownTheSelfTestHold) {
         for (int tick = 0; tick < 6; ++tick) {
             OnRefreshTimer();
             const bool held = t.heldTicks < 0 || tick < t.heldTicks;
-            ASSERT_EQ((g_cpu.KI & 0x10) != 0, held) << "SelfTest " << t.selfTest << " tick " << tick;
+            ASSERT_EQ((g_cpu.KI & 0x10) != 0, held)
+                << "SelfTest " << t.selfTest << " tick " << tick;
         }
         EXPECT_EQ(g_kbd.SelfTestCount, t.selfTest < 0 ? t.selfTest : 0);
     }

@@ -22,11 +22,14 @@ void FillRamPattern() {
 
 // RAM byte the transfer must fetch for offset `offset` from LA in the PE direction.
 uint8_t RamAt(uint16_t la, bool up, int offset) {
-    const uint16_t address = up ? static_cast<uint16_t>(la + offset) : static_cast<uint16_t>(la - offset);
+    const uint16_t address =
+        up ? static_cast<uint16_t>(la + offset) : static_cast<uint16_t>(la - offset);
     return g_cpu.Ram[address & 0x1FFF];
 }
 
-uint32_t Pixel(int px, int py) { return g_lcd.LcdBitmap[py * kLcdWidth + px]; }
+uint32_t Pixel(int px, int py) {
+    return g_lcd.LcdBitmap[py * kLcdWidth + px];
+}
 
 TEST(LcdTransfer, FillsTheFrameBufferInBothDirections) {
     const struct {
@@ -36,9 +39,9 @@ TEST(LcdTransfer, FillsTheFrameBufferInBothDirections) {
     for (const auto& t : cases) {
         ResetMachine();
         FillRamPattern();
-        g_cpu.S6 = 0x0F;  // display on, 113 rows
+        g_cpu.S6 = 0x0F; // display on, 113 rows
         g_cpu.S7 = 11;
-        g_cpu.S5 = 3;  // 48 cycles: exactly twelve 4-cycle transfers per row
+        g_cpu.S5 = 3; // 48 cycles: exactly twelve 4-cycle transfers per row
         g_cpu.PE = t.pe;
         g_cpu.LA = t.la;
         for (int i = 0; i < kFrameBytes; ++i) Step(0);
@@ -55,7 +58,7 @@ TEST(LcdTransfer, EachTransferCostsFourCyclesAndOnlyWhileEnabled) {
     ResetMachine();
     g_cpu.S5 = 127;
     g_cpu.S7 = 11;
-    g_cpu.S6 = 0x0E;  // display off: no transfer
+    g_cpu.S6 = 0x0E; // display off: no transfer
     Step(6);
     EXPECT_EQ(g_cpu.StepCycles, 6);
     EXPECT_EQ(g_lcd.ColumnCounter, 0);
@@ -73,7 +76,7 @@ TEST(LcdTransfer, RowCutShortByThePeriodLeavesTheRestOfTheRow) {
     std::memset(g_lcd.FrameBuffer, 0xEE, sizeof g_lcd.FrameBuffer);
     g_cpu.S6 = 0x0F;
     g_cpu.S7 = 11;
-    g_cpu.S5 = 1;  // 16 cycles: four transfers, then the row ends
+    g_cpu.S5 = 1; // 16 cycles: four transfers, then the row ends
     g_cpu.PE = 0x40;
     g_cpu.LA = 0x0200;
     for (int i = 0; i < 4 * 10; ++i) Step(0);
@@ -90,12 +93,13 @@ TEST(LcdTransfer, WideRowsSpillIntoTheNextRowAndPastTheEndAreDropped) {
     FillRamPattern();
     std::memset(g_lcd.FrameBuffer, 0xEE, sizeof g_lcd.FrameBuffer);
     g_cpu.S6 = 0x0F;
-    g_cpu.S7 = 13;  // 14 bytes per row
+    g_cpu.S7 = 13; // 14 bytes per row
     g_cpu.S5 = 127;
     g_cpu.PE = 0x40;
     g_cpu.LA = 0x0100;
     for (int i = 0; i < 14; ++i) Step(0);
-    for (int col = 0; col < 14; ++col) EXPECT_EQ(g_lcd.FrameBuffer[col], RamAt(0x0100, true, col + 1));
+    for (int col = 0; col < 14; ++col)
+        EXPECT_EQ(g_lcd.FrameBuffer[col], RamAt(0x0100, true, col + 1));
     EXPECT_EQ(g_lcd.FrameBuffer[14], 0xEE);
 
     // The last row: indices 756..769, of which 768 and 769 go nowhere.
@@ -104,12 +108,12 @@ TEST(LcdTransfer, WideRowsSpillIntoTheNextRowAndPastTheEndAreDropped) {
     g_lcd.RowCounter = 63;
     g_lcd.ColumnCounter = 0;
     g_lcd.RowCycles = 0;
-    for (int i = 0; i < 16; ++i) Step(0);  // two more steps past S7 do nothing
+    for (int i = 0; i < 16; ++i) Step(0); // two more steps past S7 do nothing
     EXPECT_EQ(g_lcd.ColumnCounter, 14);
     for (int i = 0; i < 756; ++i) ASSERT_EQ(g_lcd.FrameBuffer[i], before.FrameBuffer[i]) << i;
     for (int col = 0; col < 12; ++col)
         EXPECT_EQ(g_lcd.FrameBuffer[756 + col], RamAt(0x0100, true, 63 * 14 + col + 1));
-    EXPECT_EQ(g_lcd.RowCycles, 14 * 4);  // the dropped bytes are still charged
+    EXPECT_EQ(g_lcd.RowCycles, 14 * 4); // the dropped bytes are still charged
 }
 
 TEST(LcdTransfer, RowsFromSixtyFourUpAreTimedButStoreNothing) {
@@ -121,7 +125,7 @@ TEST(LcdTransfer, RowsFromSixtyFourUpAreTimedButStoreNothing) {
     g_cpu.TM = 1;
     g_cpu.IE = 0x80;
     g_lcd.RowCounter = 64;
-    for (int i = 0; i < 12 * 49; ++i) Step(0);  // rows 64..112, then the wrap to 0
+    for (int i = 0; i < 12 * 49; ++i) Step(0); // rows 64..112, then the wrap to 0
     for (int i = 0; i < kFrameBytes; ++i) ASSERT_EQ(g_lcd.FrameBuffer[i], 0) << i;
     EXPECT_EQ(g_lcd.RowCounter, 0);
     EXPECT_EQ(g_cpu.IRQ & 0x08, 0x08);
@@ -145,7 +149,7 @@ TEST(LcdRowClock, RowCounterWrapsAfterTheLastRow) {
 TEST(LcdRowClock, AtMostOneRowEndsPerStepAndTheSurplusAccumulates) {
     ResetMachine();
     g_cpu.S6 = 0x0E;
-    g_cpu.S5 = 2;  // 32 cycles
+    g_cpu.S5 = 2; // 32 cycles
     Step(100);
     EXPECT_EQ(g_lcd.RowCounter, 1);
     EXPECT_EQ(g_lcd.RowCycles, 68);
@@ -155,7 +159,7 @@ TEST(LcdRowClock, AtMostOneRowEndsPerStepAndTheSurplusAccumulates) {
     Step(0);
     EXPECT_EQ(g_lcd.RowCycles, 4);
     Step(27);
-    EXPECT_EQ(g_lcd.RowCounter, 3);  // 31 < 32: the row goes on
+    EXPECT_EQ(g_lcd.RowCounter, 3); // 31 < 32: the row goes on
     EXPECT_EQ(g_lcd.RowCycles, 31);
     Step(1);
     EXPECT_EQ(g_lcd.RowCounter, 4);
@@ -211,8 +215,8 @@ TEST(LcdTimer, DividerRaisesSourceThreeEveryTmRows) {
         uint8_t finalPrescale;
     } cases[] = {
         {1, 0, 10, 10, 0}, {3, 0, 10, 3, 1}, {0, 0, 10, 0, 0}, {0, 7, 10, 0, 7},
-        {2, 5, 1, 1, 0},   // TM lowered below the count: the next row end raises it
-        {2, 5, 4, 2, 1},   {5, 4, 1, 1, 0}, {5, 3, 1, 0, 4}, {127, 0, 127, 1, 0},
+        {2, 5, 1, 1, 0}, // TM lowered below the count: the next row end raises it
+        {2, 5, 4, 2, 1},   {5, 4, 1, 1, 0},  {5, 3, 1, 0, 4},  {127, 0, 127, 1, 0},
     };
     for (const auto& t : cases) {
         ResetMachine();
@@ -270,17 +274,21 @@ TEST(LcdReset, ClearsCountersAndFrameBufferOnly) {
 
 // The screen mapping written out independently: dot (x, y) is bit (95-x) mod 8 of byte
 // 12 (63-y) + (95-x) div 8.
-bool DotOf(const uint8_t* fb, int x, int y) { return (fb[12 * (63 - y) + (95 - x) / 8] >> ((95 - x) % 8)) & 1; }
+bool DotOf(const uint8_t* fb, int x, int y) {
+    return (fb[12 * (63 - y) + (95 - x) / 8] >> ((95 - x) % 8)) & 1;
+}
 
 TEST(LcdRedraw, CornerDots) {
     ResetMachine();
     g_cpu.S6 = 1;
-    g_lcd.FrameBuffer[767] = 0x80;  // dot (0, 0)
-    g_lcd.FrameBuffer[0] = 0x01;    // dot (95, 63)
+    g_lcd.FrameBuffer[767] = 0x80; // dot (0, 0)
+    g_lcd.FrameBuffer[0] = 0x01;   // dot (95, 63)
     LcdRedraw();
-    for (const auto& [px, py] : {std::pair{0, 0}, {1, 0}, {0, 1}, {1, 1}, {190, 126}, {191, 127}, {190, 127}})
+    for (const auto& [px, py] :
+         {std::pair{0, 0}, {1, 0}, {0, 1}, {1, 1}, {190, 126}, {191, 127}, {190, 127}})
         EXPECT_EQ(Pixel(px, py), kLcdDark) << px << "," << py;
-    for (const auto& [px, py] : {std::pair{2, 0}, {0, 2}, {189, 127}, {191, 125}, {191, 0}, {0, 127}})
+    for (const auto& [px, py] :
+         {std::pair{2, 0}, {0, 2}, {189, 127}, {191, 125}, {191, 0}, {0, 127}})
         EXPECT_EQ(Pixel(px, py), kLcdLight) << px << "," << py;
     EXPECT_TRUE(LcdDot(g_lcd.FrameBuffer, 0, 0));
     EXPECT_TRUE(LcdDot(g_lcd.FrameBuffer, 95, 63));
@@ -290,7 +298,8 @@ TEST(LcdRedraw, CornerDots) {
 TEST(LcdRedraw, EveryDotLandsWhereTheMappingSays) {
     ResetMachine();
     g_cpu.S6 = 1;
-    for (int i = 0; i < kFrameBytes; ++i) g_lcd.FrameBuffer[i] = static_cast<uint8_t>(i * 37 + (i >> 3));
+    for (int i = 0; i < kFrameBytes; ++i)
+        g_lcd.FrameBuffer[i] = static_cast<uint8_t>(i * 37 + (i >> 3));
     LcdRedraw();
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 96; ++x) {
@@ -312,18 +321,18 @@ TEST(LcdRedraw, EveryDotLandsWhereTheMappingSays) {
 TEST(LcdRedraw, OnlyChangedBytesAreDrawn) {
     ResetMachine();
     g_cpu.S6 = 1;
-    LcdRedraw();  // display switches on: white screen, shadow cleared
+    LcdRedraw(); // display switches on: white screen, shadow cleared
     EXPECT_EQ(g_lcd.LcdDirty, 1);
     const uint32_t marker = 0x123456;
     LcdFill(marker);
     g_lcd.LcdDirty = 0;
 
-    LcdRedraw();  // nothing changed
+    LcdRedraw(); // nothing changed
     EXPECT_EQ(g_lcd.LcdDirty, 0);
     EXPECT_EQ(Pixel(0, 0), marker);
 
-    g_lcd.FrameBuffer[5] = 0xA5;  // row 0 (bottom line), x from 95 - 40 = 55 down to 48
-    g_lcd.FrameBuffer[9] = 0x77;  // changed and changed back: not drawn
+    g_lcd.FrameBuffer[5] = 0xA5; // row 0 (bottom line), x from 95 - 40 = 55 down to 48
+    g_lcd.FrameBuffer[9] = 0x77; // changed and changed back: not drawn
     g_lcd.FrameBuffer[9] = 0x00;
     LcdRedraw();
     EXPECT_EQ(g_lcd.LcdDirty, 1);
@@ -347,7 +356,7 @@ TEST(LcdRedraw, DisplayOffIsSilverAndLeavesTheShadow) {
     g_lcd.FrameBuffer[100] = 0xFF;
     LcdRedraw();
     g_lcd.LcdDirty = 0;
-    g_cpu.S6 = 0x0E;  // off
+    g_cpu.S6 = 0x0E; // off
     g_lcd.FrameBuffer[200] = 0x0F;
     LcdRedraw();
     EXPECT_EQ(g_lcd.LcdDirty, 1);
@@ -356,7 +365,7 @@ TEST(LcdRedraw, DisplayOffIsSilverAndLeavesTheShadow) {
     EXPECT_EQ(g_lcd.ShadowBuffer[100], 0xFF);
     EXPECT_EQ(g_lcd.ShadowBuffer[200], 0x00);
     g_lcd.LcdDirty = 0;
-    LcdRedraw();  // still off: nothing to do
+    LcdRedraw(); // still off: nothing to do
     EXPECT_EQ(g_lcd.LcdDirty, 0);
 
     // Switching on clears the shadow and the screen, so every non-zero byte is drawn afresh.
@@ -374,7 +383,7 @@ TEST(LcdRedraw, OffAtStartStaysUntouched) {
     ResetMachine();
     LcdFill(kLcdLight);
     g_lcd.FrameBuffer[0] = 0xFF;
-    LcdRedraw();  // S6 = 0 equals LastDisplayOn = 0: nothing drawn, nothing dirty
+    LcdRedraw(); // S6 = 0 equals LastDisplayOn = 0: nothing drawn, nothing dirty
     EXPECT_EQ(g_lcd.LcdDirty, 0);
     for (const uint32_t p : g_lcd.LcdBitmap) ASSERT_EQ(p, kLcdLight);
 }
