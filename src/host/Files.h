@@ -2,9 +2,38 @@
 // register file, and the key map. All are found by bare name in the current directory.
 #pragma once
 
-// Reads "velmora.ini" (section Settings: OscFreq, SelfTest) into g_run.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+inline constexpr const char* kSettingsFile = "velmora.ini";
+inline constexpr int32_t kDefaultOscFreq = 2000;
+inline constexpr int32_t kDefaultSelfTest = 0;
+
+// Reads "velmora.ini" (section Settings: OscFreq, SelfTest) into g_run. A missing file,
+// section or key, or a value that is not an integer, gives the default.
 void LoadSettings();
-// Reads keymap.dat, rom0.bin, rom1.bin, ram.bin and register.bin, in this order.
+// Reads keymap.dat, rom0.bin, rom1.bin, ram.bin and register.bin, in this order. A missing
+// rom0.bin or rom1.bin is reported; a file that exists but cannot be read is reported with the
+// system's error text and ends the loading there.
 void LoadImages();
-// Writes ram.bin and then register.bin.
-void SaveImages();
+// Writes ram.bin and then register.bin; each failure is reported and does not stop the other.
+// A ram.bin or register.bin that existed at LoadImages but was not loaded (unreadable, or the
+// loading ended before it) is left untouched, so the user's saved memory is never replaced by
+// zeros. Returns false when a file that was to be written could not be written.
+bool SaveImages();
+
+// What the last LoadImages left for SaveImages: whether each saved file must be kept as it is.
+struct ImageFileState {
+    bool KeepRam = false;
+    bool KeepRegisters = false;
+};
+extern ImageFileState g_imageFiles;
+
+// The integer syntax of the settings file: optional blanks, an optional sign, then decimal
+// digits, or hexadecimal digits after "$" or "0x"; the value must fit in 32 bits. Anything
+// else gives no value. Exposed for the tests.
+std::optional<int32_t> ParseSettingInteger(std::string_view text);
+// Looks up KEY in SECTION of the text of an initialisation file; no value if absent.
+std::optional<std::string_view> FindIniValue(std::string_view file, std::string_view section,
+                                             std::string_view key);

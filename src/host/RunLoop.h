@@ -10,6 +10,11 @@ inline constexpr int kRunIntervalMs = 10;
 inline constexpr int kRefreshIntervalMs = 50;
 inline constexpr int kResumeDelayTicks = 30;
 
+// The largest grant of one run tick (an oscillator of 100 GHz). The balance before a grant is 0
+// or a debt of less than one step, and a step costs at most a few hundred cycles, so with this
+// bound neither the grant nor any subtraction can leave the signed 32-bit range.
+inline constexpr int32_t kMaxCyclesPerTick = 1'000'000'000;
+
 struct RunState {
     int32_t CyclesPerTick = 0;
     uint8_t StopRequest = 0;
@@ -23,16 +28,27 @@ struct RunState {
 
 extern RunState g_run;
 
-// Called by the loop when it stops at a step count or breakpoint. The desktop program sets it
-// to show the debug window; when unset, the stop only sets StopRequest and clears the counts.
+// Called by the loop when it stops at a step count or breakpoint, after StopRequest, the
+// balance and the counts have been set as the shown debugger sets them (DebuggerShown). The
+// desktop program sets it to show the debug window; unset, the stop only does the above.
 extern void (*ShowDebuggerHook)();
+// Called by the refresh tick when the redraw changed LcdBitmap (LcdDirty is 1), before the
+// flag is cleared: the desktop program copies LcdBitmap into its LCD image here.
+extern void (*LcdImageHook)();
+// Called by the run tick after every step (after LcdStep, before the balance is charged), with
+// PC as it was before the step; the step's cycles are in g_cpu.StepCycles. For tracing.
+extern void (*StepHook)(uint16_t pcBefore);
 
 void OnRunTimer();
 void OnRefreshTimer();
 // LcdReset, SelfTestCount from the SelfTest setting, CpuReset.
 void PowerReset();
-// CyclesPerTick from OscFreq, clamped so the balance arithmetic cannot overflow.
+// 10 x oscFreq, clamped to 0 .. kMaxCyclesPerTick: an oscillator of 0 or less grants nothing.
 int32_t ComputeCyclesPerTick(int32_t oscFreq);
+// The machine's part of the main window's first showing: keys up, power on, loop running with
+// no count and no breakpoint, the processor's off flag cleared, LcdBitmap white, CyclesPerTick
+// from OscFreq, the power reset, then LastDisplayOn := 0 and LcdDirty := 1.
+void StartEmulation();
 // The debug window's side of the contract: shown stops the loop, hidden resumes it later.
 void DebuggerShown();
 void DebuggerHidden();

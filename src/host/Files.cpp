@@ -1,0 +1,214 @@
+// Settings file and the raw image files.
+#include "host/Files.h"
+
+#include "core/Cpu.h"
+#include "host/Report.h"
+#include "host/RunLoop.h"
+#include "periph/Keyboard.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <vector>
+
+ImageFileState g_imageFiles;
+
+namespace {
+// --- Settings -------------------------------------------------------------------------------
+
+constexpr std::string_view kBlanks = " \t\r\n\f\v";
+
+std::string_view Trim(std::string_view s) {
+    const size_t first = s.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return {};
+    const size_t last = s.find_last_not_of(kBlanks);
+    return s.substr(first, last - first + 1);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+int32_t ReadSetting(std::string_view file, std::string_view key, int32_t fallback) {
+    const auto text = FindIniValue(file, "Settings", key);
+    if (!text) return fallback;
+    return ParseSettingInteger(*text).value_or(fallback);
+}
+
+// --- Image files ----------------------------------------------------------------------------
+
+std::string ErrorText(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
+
+// Whether a file of that name is there. A name whose status cannot even be asked (a directory
+// we may not search, say) counts as present, so that the read reports the error.
+bool FileExists(const char* name) {
+    std::error_code ec;
+    return std::filesystem::status(name, ec).type() != std::filesystem::file_type::not_found;
+}
+
+enum class ReadResult { Missing, Loaded, Failed };
+
+// Copies the first bytes of the file, up to size, into dest; a shorter file fills only as many
+// bytes as it has. On a read error dest is left untouched and the error text is reported.
+ReadResult ReadImage(const char* name, uint8_t* dest, size_t size) {
+    if (!FileExists(name)) return ReadResult::Missing;
+    std::vector<uint8_t> buffer(size);
+    errno = 0;
+    std::FILE* f = std::fopen(name, "rb");
+    if (!f) {
+        ReportWarning("Cannot read the file " + std::string(name) + ": " + ErrorText(errno));
+        return ReadResult::Failed;
+    }
+    const size_t got = std::fread(buffer.data(), 1, size, f);
+    const int error = std::ferror(f) ? (errno ? errno : EIO) : 0;
+    std::fclose(f);
+    if (error) {
+        ReportWarning("Cannot read the file " + std::string(name) + ": " + ErrorText(error));
+        return ReadResult::Failed;
+    }
+    std::memcpy(dest, buffer.data(), got);
+    return ReadResult::Loaded;
+}
+
+bool WriteImage(const char* name, const uint8_t* data, size_t size) {
+    std::FILE* f = std::fopen(name, "wb");
+    if (!f) return false;
+    const bool written = std::fwrite(data, 1, size, f) == size;
+    const bool closed = std::fclose(f) == 0;
+    return written && closed;
+}
+} // namespace
+
+std::optional<int32_t> ParseSettingInteger(std::string_view text) {
+    std::string_view s = Trim(text);
+    bool negative = false;
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
+        negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    int base = 10;
+    if (!s.empty() && s[0] == '$') {
+        base = 16;
+        s.remove_prefix(1);
+    } else if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s.remove_prefix(2);
+    }
+    if (s.empty()) return std::nullopt;
+    // Accumulate the magnitude; anything beyond 2^31 is out of range whatever the sign.
+    int64_t magnitude = 0;
+    for (const char c : s) {
+        const int digit = HexDigit(c);
+        if (digit < 0 || digit >= base) return std::nullopt;
+        magnitude = magnitude * base + digit;
+        if (magnitude > int64_t{1} << 31) return std::nullopt;
+    }
+    const int64_t value = negative ? -magnitude : magnitude;
+    if (value > INT32_MAX) return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
+// An initialisation file as the usual readers take it: lines of "[section]" and "key=value";
+// section and key names compare without regard to case; blanks around names and values are
+// dropped; lines starting with ';' or '#' are comments; a value wrapped in a pair of double
+// quotes loses them. The first matching key wins, even if the section appears again later.
+std::optional<std::string_view> FindIniValue(std::string_view file, std::string_view section,
+                                             std::string_view key) {
+    if (file.substr(0, 3) == "\xEF\xBB\xBF") file.remove_prefix(3); // UTF-8 byte order mark
+    bool inSection = false;
+    while (!file.empty()) {
+        const size_t end = file.find('\n');
+        std::string_view line = Trim(file.substr(0, end));
+        file.remove_prefix(end == std::string_view::npos ? file.size() : end + 1);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[') {
+            const size_t close = line.find(']');
+            if (close != std::string_view::npos)
+                inSection = EqualsNoCase(Trim(line.substr(1, close - 1)), section);
+            continue;
+        }
+        if (!inSection) continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos || !EqualsNoCase(Trim(line.substr(0, eq)), key)) continue;
+        std::string_view value = Trim(line.substr(eq + 1));
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        return value;
+    }
+    return std::nullopt;
+}
+
+void LoadSettings() {
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(kSettingsFile, ec);
+    if (ec) path = kSettingsFile;
+    std::string text;
+    if (std::ifstream in{path, std::ios::binary}) {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    g_run.OscFreq = ReadSetting(text, "OscFreq", kDefaultOscFreq);
+    g_run.SelfTest = ReadSetting(text, "SelfTest", kDefaultSelfTest);
+}
+
+void LoadImages() {
+    CpuState& c = g_cpu;
+    g_imageFiles = {};
+    bool ramLoaded = false;
+    bool registersLoaded = false;
+    // Runs the reads in their order and stops at the first file that exists but fails.
+    const auto loadAll = [&] {
+        std::memset(g_kbd.KeyMap, 0, sizeof g_kbd.KeyMap);
+        if (ReadImage("keymap.dat", g_kbd.KeyMap, sizeof g_kbd.KeyMap) == ReadResult::Failed)
+            return;
+        switch (ReadImage("rom0.bin", c.Rom, sizeof c.Rom)) {
+        case ReadResult::Failed: return;
+        case ReadResult::Missing: ReportWarning("Failed to load the file rom0.bin"); break;
+        case ReadResult::Loaded: break;
+        }
+        switch (ReadImage("rom1.bin", c.Ext, sizeof c.Ext)) {
+        case ReadResult::Failed: return;
+        case ReadResult::Missing: ReportWarning("Failed to load the file rom1.bin"); break;
+        case ReadResult::Loaded: break;
+        }
+        const ReadResult ram = ReadImage("ram.bin", c.Ram, sizeof c.Ram);
+        if (ram == ReadResult::Failed) return;
+        ramLoaded = ram == ReadResult::Loaded;
+        registersLoaded = ReadImage("register.bin", c.R, sizeof c.R) == ReadResult::Loaded;
+    };
+    loadAll();
+    // A saved file that is there but did not reach the machine must survive the save at close.
+    g_imageFiles.KeepRam = !ramLoaded && FileExists("ram.bin");
+    g_imageFiles.KeepRegisters = !registersLoaded && FileExists("register.bin");
+}
+
+bool SaveImages() {
+    bool ok = true;
+    if (!g_imageFiles.KeepRam && !WriteImage("ram.bin", g_cpu.Ram, sizeof g_cpu.Ram)) {
+        ReportWarning("Failed to save the file ram.bin");
+        ok = false;
+    }
+    if (!g_imageFiles.KeepRegisters && !WriteImage("register.bin", g_cpu.R, sizeof g_cpu.R)) {
+        ReportWarning("Failed to save the file register.bin");
+        ok = false;
+    }
+    return ok;
+}
