@@ -54,7 +54,9 @@ int32_t ReadSetting(std::string_view file, std::string_view key, int32_t fallbac
 
 // --- Image files ----------------------------------------------------------------------------
 
-std::string ErrorText(int error) { return std::error_code(error, std::generic_category()).message(); }
+std::string ErrorText(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
 
 // Whether a file of that name is there. A name whose status cannot even be asked (a directory
 // we may not search, say) counts as present, so that the read reports the error.
@@ -131,7 +133,7 @@ std::optional<int32_t> ParseSettingInteger(std::string_view text) {
 // quotes loses them. The first matching key wins, even if the section appears again later.
 std::optional<std::string_view> FindIniValue(std::string_view file, std::string_view section,
                                              std::string_view key) {
-    if (file.substr(0, 3) == "\xEF\xBB\xBF") file.remove_prefix(3);  // UTF-8 byte order mark
+    if (file.substr(0, 3) == "\xEF\xBB\xBF") file.remove_prefix(3); // UTF-8 byte order mark
     bool inSection = false;
     while (!file.empty()) {
         const size_t end = file.find('\n');

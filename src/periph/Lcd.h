@@ -18,7 +18,7 @@ inline constexpr uint32_t kLcdOff = 0xC0C0C0;
 // RowCycles is kept below this bound: while the row period is shorter than a step, every step
 // ends one row and the surplus keeps growing; folding it back by whole row periods keeps it in
 // range without changing when rows end (a row ends at every step while the surplus lasts).
-inline constexpr int32_t kRowCyclesCap = 1 << 24;
+inline constexpr int32_t kRowCyclesCap = 1 << 30;
 
 struct LcdState {
     uint8_t FrameBuffer[kFrameBytes] = {}; // row r at bytes 12r..12r+11; row 0 is the bottom

@@ -29,13 +29,13 @@ void ReportWarning(std::string_view text) {
 
 namespace {
 constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;  // an output file could not be written
-constexpr int kExitUsage = 2;   // a bad option or value; nothing was run
+constexpr int kExitFailed = 1; // an output file could not be written
+constexpr int kExitUsage = 2;  // a bad option or value; nothing was run
 constexpr int kEnterKey = 61;
 constexpr int64_t kTypeStartMs = 500;
 constexpr int64_t kTypePitchMs = 200;
 constexpr int64_t kTypeHoldMs = 100;
-constexpr int kRefreshEveryTicks = kRefreshIntervalMs / kRunIntervalMs;  // 5
+constexpr int kRefreshEveryTicks = kRefreshIntervalMs / kRunIntervalMs; // 5
 // Times and counts beyond this are refused: it keeps every sum of two of them exact.
 constexpr int64_t kLargestNumber = int64_t{1} << 52;
 
@@ -67,9 +67,12 @@ uint64_t ParseRegisterValue(std::string_view text, const std::string& option) {
     uint64_t value = 0;
     for (const char c : text) {
         int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
         if (digit < 0) throw UsageError("--set " + option + ": not a number");
         value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
     }
@@ -78,16 +81,16 @@ uint64_t ParseRegisterValue(std::string_view text, const std::string& option) {
 
 struct RegisterStore {
     const char* name;
-    uint8_t* byte;    // one of these two is set
+    uint8_t* byte; // one of these two is set
     uint16_t* word;
-    uint8_t mask;     // for byte registers
+    uint8_t mask; // for byte registers
 };
 
 // The special registers as the debug window edits them: 16-bit, 8-bit and 7-bit.
 std::vector<RegisterStore> SpecialRegisters() {
     CpuState& c = g_cpu;
     return {
-        {"PC", nullptr, &c.PC, 0}, {"LA", nullptr, &c.LA, 0},  {"KC", &c.KC, nullptr, 0xFF},
+        {"PC", nullptr, &c.PC, 0},    {"LA", nullptr, &c.LA, 0},    {"KC", &c.KC, nullptr, 0xFF},
         {"KI", &c.KI, nullptr, 0xFF}, {"IE", &c.IE, nullptr, 0xFF}, {"DS", &c.DS, nullptr, 0xFF},
         {"AS", &c.AS, nullptr, 0x7F}, {"PD", &c.PD, nullptr, 0xFF}, {"PE", &c.PE, nullptr, 0x7F},
         {"S4", &c.S4, nullptr, 0x7F}, {"S5", &c.S5, nullptr, 0x7F}, {"S6", &c.S6, nullptr, 0x7F},
@@ -108,23 +111,26 @@ SetCommand ParseSet(const std::string& text) {
     for (char& ch : name)
         if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
     for (const RegisterStore& r : SpecialRegisters())
-        if (name == r.name) return {r, ParseRegisterValue(std::string_view(text).substr(eq + 1), text)};
+        if (name == r.name)
+            return {r, ParseRegisterValue(std::string_view(text).substr(eq + 1), text)};
     throw UsageError("--set " + text + ": unknown register " + text.substr(0, eq));
 }
 
 void ApplySet(const SetCommand& s) {
-    if (s.target.word) *s.target.word = static_cast<uint16_t>(s.value);
-    else *s.target.byte = static_cast<uint8_t>(s.value & s.target.mask);
+    if (s.target.word)
+        *s.target.word = static_cast<uint16_t>(s.value);
+    else
+        *s.target.byte = static_cast<uint8_t>(s.value & s.target.mask);
 }
 
 // A key event of --key or --type, applied before the first run tick starting at or after Time.
 struct KeyEvent {
     int64_t Time;
-    int Kind;    // 0 release, 1 press: releases go first at the same time
-    int Source;  // 0 --key, 1 --type
-    int Order;   // position among the events of its source
-    int32_t Code;    // --key: the key code
-    int Character;   // --type: the character, or -1 for Enter
+    int Kind;      // 0 release, 1 press: releases go first at the same time
+    int Source;    // 0 --key, 1 --type
+    int Order;     // position among the events of its source
+    int32_t Code;  // --key: the key code
+    int Character; // --type: the character, or -1 for Enter
 };
 
 bool EventBefore(const KeyEvent& a, const KeyEvent& b) {
@@ -173,7 +179,7 @@ void ApplyEvent(const KeyEvent& e) {
         g_kbd.KeyboardKey = kEnterKey;
         KeyboardUpdate();
     } else {
-        KeyboardChar(e.Character);  // pressed only for 32..127 with a key in KeyMap
+        KeyboardChar(e.Character); // pressed only for 32..127 with a key in KeyMap
     }
 }
 
@@ -238,7 +244,8 @@ std::string DumpJson() {
 void PrintLcdText() {
     std::string line(kLcdRowBytes * 8, '.');
     for (int y = 0; y < kLcdRows; ++y) {
-        for (int x = 0; x < kLcdRowBytes * 8; ++x) line[x] = LcdDot(g_lcd.FrameBuffer, x, y) ? '#' : '.';
+        for (int x = 0; x < kLcdRowBytes * 8; ++x)
+            line[x] = LcdDot(g_lcd.FrameBuffer, x, y) ? '#' : '.';
         std::printf("%s\n", line.c_str());
     }
 }
@@ -282,11 +289,16 @@ struct Options {
     bool Dump = false, Save = false, LcdText = false;
 };
 
-void Validate(const CLI::App& app) {
+void Validate(const CLI::App& app, const Options& o) {
     const bool steps = app.count("--steps") > 0, ms = app.count("--ms") > 0;
     if (steps && ms) throw UsageError("--steps and --ms cannot be used together");
     if (!ms && app.count("--key") > 0) throw UsageError("--key needs --ms");
     if (!ms && app.count("--type") > 0) throw UsageError("--type needs --ms");
+    // The parser would take a following option as the file name; write ./-name for such a file.
+    for (const auto& [option, path] :
+         {std::pair{"--trace", &o.TracePath}, {"--lcd-png", &o.PngPath}})
+        if (app.count(option) > 0 && (path->empty() || (*path)[0] == '-'))
+            throw UsageError(std::string(option) + ": a FILE name is missing");
 }
 } // namespace
 
@@ -296,18 +308,22 @@ int main(int argc, char** argv) {
                  "the requested outputs.",
                  "velmora-headless"};
     Options o;
-    app.add_option("--set", o.Sets, "Store VALUE (decimal or 0x hex, masked) into a special "
-                                     "register: PC LA KC KI IE DS AS PD PE S4 S5 S6 S7 S8 TM F")
+    app.add_option("--set", o.Sets,
+                   "Store VALUE (decimal or 0x hex, masked) into a special "
+                   "register: PC LA KC KI IE DS AS PD PE S4 S5 S6 S7 S8 TM F")
         ->type_name("NAME=VALUE");
     app.add_option("--steps", o.Steps, "Run exactly N steps, unpaced")->type_name("N");
-    app.add_option("--ms", o.Ms, "Run N ms of emulated time: N/10 run ticks, a refresh tick "
-                                 "after every 5th")
+    app.add_option("--ms", o.Ms,
+                   "Run N ms of emulated time: N/10 run ticks, a refresh tick "
+                   "after every 5th")
         ->type_name("N");
-    app.add_option("--key", o.Keys, "With --ms: press key CODE at T ms and release it HOLD ms "
-                                    "later")
+    app.add_option("--key", o.Keys,
+                   "With --ms: press key CODE at T ms and release it HOLD ms "
+                   "later")
         ->type_name("T:CODE:HOLD");
-    app.add_option("--type", o.Type, "With --ms: type TEXT through the key map, character i at "
-                                     "500+200i ms for 100 ms; \\n is Enter")
+    app.add_option("--type", o.Type,
+                   "With --ms: type TEXT through the key map, character i at "
+                   "500+200i ms for 100 ms; \\n is Enter")
         ->type_name("TEXT");
     app.add_flag("--dump", o.Dump, "Print the machine state as one JSON line");
     app.add_flag("--save", o.Save, "Write ram.bin and register.bin as at close");
@@ -322,7 +338,7 @@ int main(int argc, char** argv) {
     int64_t steps = 0, ms = 0;
     try {
         app.parse(argc, argv);
-        Validate(app);
+        Validate(app, o);
         for (const std::string& s : o.Sets) sets.push_back(ParseSet(s));
         for (size_t i = 0; i < o.Keys.size(); ++i) ParseKey(o.Keys[i], static_cast<int>(i), events);
         ParseType(o.Type, events);
