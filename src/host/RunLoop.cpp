@@ -21,7 +21,9 @@ void StopLoop() {
 }
 } // namespace
 
-void OnRunTimer() {
+// flatten: the per-step calls (CpuStep, its interrupt entry, LcdStep) are inlined into the loop
+// when the optimiser sees them (link-time optimisation of the programs).
+[[gnu::flatten]] void OnRunTimer() {
     CpuState& c = g_cpu;
     RunState& r = g_run;
     if (r.ResumeDelay > 0) {
@@ -30,6 +32,24 @@ void OnRunTimer() {
         return;
     }
     c.CycleBalance += r.CyclesPerTick;
+    if (c.CycleBalance > 0 && r.StopRequest) {
+        c.CycleBalance = 0;
+        return;
+    }
+    // Nothing inside a step sets StopRequest, a step count, a breakpoint or the hook: they
+    // change only between ticks. Without any of them the loop only runs steps, with the
+    // balance kept in a local so it can live in a register.
+    if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0) {
+        int32_t balance = c.CycleBalance;
+        while (balance > 0) {
+            c.StepCycles = 0;
+            CpuStep();
+            LcdStep();
+            balance -= c.StepCycles;
+        }
+        c.CycleBalance = balance;
+        return;
+    }
     while (c.CycleBalance > 0) {
         if (r.StopRequest) {
             c.CycleBalance = 0;

@@ -9,7 +9,7 @@ SCREEN  equ &h1000          ; display RAM
 DS_RAM  equ &h3F            ; ix, iy and sp all address RAM (area 3)
 PE_UP   equ &h40            ; display data lies upward from LA
 ROWLAST equ 11              ; 12 bytes per display row
-ROWTIME equ 4               ; a display row every 4 x 16 cycles
+ROWTIME equ 32              ; a display row every 32 x 16 cycles (about 60 frames a second)
 TIMER   equ 8               ; timer interrupt every 8 rows
 LCD_ON  equ &h09            ; display on, 65 rows
 IE_TIMR equ &h88            ; master enable and source 3
