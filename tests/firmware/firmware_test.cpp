@@ -323,6 +323,10 @@ const KeyCase kCases[] = {
     {"reciprocal of zero", "0I", "ERROR"},
 };
 
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << '"' << c.keys << '"';
+}
+
 class KeySequences : public Firmware, public ::testing::WithParamInterface<KeyCase> {};
 
 TEST_P(KeySequences, ShowTheExpectedScreenInTextAndDots) {
