@@ -1,0 +1,29 @@
+// The desktop program: the calculator window, then the debug window, then the event loop
+// until the calculator window closes.
+#include "host/qt/Main.h"
+#include "host/Report.h"
+
+#include <QApplication>
+#include <QString>
+
+// Every message of the program: a warning box with one OK button; the program goes on.
+void ReportWarning(std::string_view text) {
+    ShowWarningBox(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Velmora Emulator"));
+    QApplication::setApplicationName(QStringLiteral("Velmora Emulator"));
+    // The debug window may outlive a close of the calculator window only until the event loop
+    // ends: closing the calculator ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    TMainForm mainForm;
+    // The debug window is created here, hidden, once it exists: it sets mainForm.ShowDebugger
+    // (F3) and ShowDebuggerHook (a stop of the run loop) to show itself.
+    QObject::connect(&mainForm, &TMainForm::Closed, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    mainForm.show();
+    return app.exec();
+}
