@@ -31,7 +31,7 @@ int CellRow(const CellGrid& grid, int y) {
 std::vector<std::string> PaneLines(const PaneDrawing& drawing, int rows) {
     std::vector<std::string> lines(static_cast<size_t>(std::max(rows, 0)));
     for (const PaneCell& cell : drawing.Cells) {
-        if (cell.Row < 0 || cell.Row >= rows) continue;
+        if (cell.Row < 0 || cell.Row >= rows || cell.Text.empty()) continue;
         std::string& line = lines[static_cast<size_t>(cell.Row)];
         const size_t end = static_cast<size_t>(cell.Column) + cell.Text.size();
         if (line.size() < end) line.resize(end, ' ');

@@ -168,9 +168,13 @@ TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window) {
         };
         return pb;
     };
-    auto scrollBar = [](TDebugGroupBox* box, int x, int y, int w, int h) {
+    auto scrollBar = [this](TDebugGroupBox* box, int x, int y, int w, int h) {
         auto* sb = new QScrollBar(Qt::Vertical, box);
         sb->setGeometry(x, y, w, h);
+        // The caption colour is the group box's window-text colour; the arrows keep their own.
+        QPalette p = sb->palette();
+        p.setColor(QPalette::WindowText, TextColour);
+        sb->setPalette(p);
         sb->setFocusPolicy(Qt::NoFocus);
         sb->setSingleStep(1);
         return sb;
