@@ -205,7 +205,7 @@ QImage DrawFace() {
 
     // Lower panel behind the number pad and the memory block.
     p.setBrush(QColor(0x1f, 0x23, 0x29));
-    p.drawRoundedRect(QRectF(26, 332, 442, 196), 10, 10);
+    p.drawRoundedRect(QRectF(30, 332, 438, 196), 10, 10);
 
     // Display bezel, the LCD window (silver until the LCD image covers it) and the brand.
     p.setBrush(QColor(0x12, 0x14, 0x18));
@@ -236,10 +236,12 @@ QImage DrawFace() {
     p.setRenderHint(QPainter::Antialiasing, false);
     DrawSwitch(p);
     p.setRenderHint(QPainter::Antialiasing, true);
-    DrawText(p, QRectF(14, kSwitchTop + 2, 20, 10), QStringLiteral("ON"), 8, true,
+    // The marks sit beside the knob's middle in each position.
+    const double onMiddle = kSwitchTop + kKnobTop + kKnobHeight / 2.0;
+    DrawText(p, QRectF(13, onMiddle - 9, 17, 10), QStringLiteral("ON"), 8, true,
              QColor(0xc8, 0xcc, 0xd2));
-    DrawText(p, QRectF(13, kSwitchTop + 56, 22, 10), QStringLiteral("OFF"), 8, true,
-             QColor(0x8d, 0x94, 0x9e));
+    DrawText(p, QRectF(13, onMiddle + kSwitchKnobTravel - 1, 17, 10), QStringLiteral("OFF"), 8,
+             true, QColor(0x8d, 0x94, 0x9e));
 
     // Keys, straight from the hit table.
     for (const KeyGroup& g : kKeyGroups) {

@@ -69,4 +69,4 @@ constexpr bool LegendsInCodeOrder() {
 }
 static_assert(LegendsInCodeOrder(), "kKeyLegends[i] is the legend of key code i + 1");
 
-// Key code 62 is not on the face; F8 reaches it. The firmware uses it as its test key.
+// Key code 62 is not on the face; only the F8 key reaches it.

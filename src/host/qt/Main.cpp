@@ -39,16 +39,16 @@ TImage::TImage(QWidget* parent) : QWidget(parent) {
 }
 
 void TImage::SetPicture(const QImage& picture) {
-    PictureImage = picture;
+    m_picture = picture;
     update();
 }
 
 void TImage::paintEvent(QPaintEvent*) {
-    if (PictureImage.isNull()) return;
+    if (m_picture.isNull()) return;
     QPainter painter(this);
     // Logical pixels: under a device pixel ratio the picture is scaled with the window, so the
     // mask, the hit test and the LCD position stay where the face has them.
-    painter.drawImage(QRect(QPoint(0, 0), PictureImage.size()), PictureImage);
+    painter.drawImage(QRect(QPoint(0, 0), m_picture.size()), m_picture);
 }
 
 void TImage::mousePressEvent(QMouseEvent* event) {
@@ -217,8 +217,8 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::FormClose() {
-    if (ClosedOnce) return;
-    ClosedOnce = true;
+    if (m_closedOnce) return;
+    m_closedOnce = true;
     g_run.StopRequest = 1;
     RunTimer->SetEnabled(false);
     RefreshTimer->stop();
@@ -263,21 +263,21 @@ void TMainForm::FaceMouseDown(QMouseEvent* event) {
         // it cannot (no window manager support, some platforms), follow the pointer instead.
         QWindow* window = windowHandle();
         if (!(window && window->startSystemMove())) {
-            DragActive = true;
-            DragOffset = event->globalPosition().toPoint() - pos();
+            m_dragActive = true;
+            m_dragOffset = event->globalPosition().toPoint() - pos();
         }
     }
     KeyboardUpdate();
 }
 
 void TMainForm::FaceMouseMove(QMouseEvent* event) {
-    if (DragActive && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - DragOffset);
+    if (m_dragActive && (event->buttons() & Qt::LeftButton))
+        move(event->globalPosition().toPoint() - m_dragOffset);
 }
 
 void TMainForm::FaceMouseUp(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    DragActive = false;
+    m_dragActive = false;
     // Judged by the press: the face image keeps the mouse between press and release.
     if (g_kbd.MouseKey == kKeyMinimise) showMinimized();
     if (g_kbd.MouseKey == kKeyClose) close();
@@ -311,8 +311,8 @@ bool TMainForm::event(QEvent* event) {
 
 void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (ShownOnce) return;
-    ShownOnce = true;
+    if (m_shownOnce) return;
+    m_shownOnce = true;
     FormShow();
 }
 

@@ -26,7 +26,7 @@ public:
     using MouseHandler = std::function<void(QMouseEvent* event)>;
 
     explicit TImage(QWidget* parent);
-    const QImage& Picture() const { return PictureImage; }
+    const QImage& Picture() const { return m_picture; }
     void SetPicture(const QImage& picture);
 
     MouseHandler OnMouseDown, OnMouseUp, OnMouseMove;
@@ -39,7 +39,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    QImage PictureImage;
+    QImage m_picture;
 };
 
 // The window's shape cut from a face picture: the client rectangle less, in every row, the
@@ -78,7 +78,7 @@ public:
 
     // True while the window is moved by following the pointer because the platform refused
     // to move it itself.
-    bool FollowingPointer() const { return DragActive; }
+    bool FollowingPointer() const { return m_dragActive; }
 
     // Event handlers.
     void FormCreate();
@@ -110,8 +110,8 @@ protected:
 private:
     void CutShape();
 
-    bool ShownOnce = false;
-    bool ClosedOnce = false;
-    bool DragActive = false;
-    QPoint DragOffset; // pointer position minus window position while following the pointer
+    bool m_shownOnce = false;
+    bool m_closedOnce = false;
+    bool m_dragActive = false;
+    QPoint m_dragOffset; // pointer position minus window position while following the pointer
 };

@@ -44,15 +44,15 @@ protected:
     void run() override;
 
 private:
-    TThreadedTimer* Owner;
-    mutable std::mutex Lock;
-    std::condition_variable Wake;
-    uint32_t IntervalMs = 1000;
-    bool StopEvent = false;   // the auto-reset stop event
-    bool Parked = true;       // created suspended
-    bool Terminated = false;  // told to end
-    bool TickPending = false; // a tick handed to the GUI thread and not yet dispatched
-    int Resumes = 0;
+    TThreadedTimer* m_owner;
+    mutable std::mutex m_lock;
+    std::condition_variable m_wake;
+    uint32_t m_interval = 1000;
+    bool m_stopEvent = false;   // the auto-reset stop event
+    bool m_parked = true;       // created suspended
+    bool m_terminated = false;  // told to end
+    bool m_tickPending = false; // a tick handed to the GUI thread and not yet dispatched
+    int m_resumes = 0;
 };
 
 class TThreadedTimer : public QObject {
@@ -63,29 +63,29 @@ public:
     explicit TThreadedTimer(QObject* owner = nullptr);
     ~TThreadedTimer() override;
 
-    bool AllowZero() const { return AllowZeroValue; }
-    void SetAllowZero(bool value) { AllowZeroValue = value; }
-    bool Enabled() const { return EnabledValue; }
+    bool AllowZero() const { return m_allowZero; }
+    void SetAllowZero(bool value) { m_allowZero = value; }
+    bool Enabled() const { return m_enabled; }
     void SetEnabled(bool value);
-    uint32_t Interval() const { return Thread->Interval(); }
+    uint32_t Interval() const { return m_thread->Interval(); }
     void SetInterval(uint32_t ms);
-    const Handler& OnTimer() const { return OnTimerValue; }
-    void SetOnTimer(Handler handler) { OnTimerValue = std::move(handler); }
-    QThread::Priority ThreadPriority() const { return Priority; }
+    const Handler& OnTimer() const { return m_onTimer; }
+    void SetOnTimer(Handler handler) { m_onTimer = std::move(handler); }
+    QThread::Priority ThreadPriority() const { return m_priority; }
     void SetThreadPriority(QThread::Priority priority);
 
     // The worker, exposed for diagnostics and tests.
-    const TTimerThread& Worker() const { return *Thread; }
+    const TTimerThread& Worker() const { return *m_thread; }
 
 private:
     friend class TTimerThread;
     // Runs on the GUI thread for each tick the worker hands over.
     void Dispatch();
 
-    bool AllowZeroValue = false;
-    bool EnabledValue = false;
-    bool Destroying = false;
-    Handler OnTimerValue;
-    QThread::Priority Priority = QThread::NormalPriority;
-    TTimerThread* Thread;
+    bool m_allowZero = false;
+    bool m_enabled = false;
+    bool m_destroying = false;
+    Handler m_onTimer;
+    QThread::Priority m_priority = QThread::NormalPriority;
+    TTimerThread* m_thread;
 };
