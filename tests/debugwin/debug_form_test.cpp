@@ -151,7 +151,9 @@ TEST_F(Layout, PaneFontIsTheFixedPitchCourierAtThirteenPixels) {
     const QFontInfo info(font);
     std::cout << "pane font: \"" << info.family().toStdString() << "\", " << info.pixelSize()
               << " px, cell " << QFontMetrics(font).horizontalAdvance('0') << " x "
-              << QFontMetrics(font).height() << "\n";
+              << QFontMetrics(font).height() << "; window font: \""
+              << QFontInfo(form->font()).family().toStdString() << "\", "
+              << QFontInfo(form->font()).pixelSize() << " px\n";
     EXPECT_EQ(font.family(), QStringLiteral("Courier"));
     EXPECT_EQ(info.pixelSize(), 13);
     EXPECT_TRUE(info.fixedPitch());
