@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QValidator>
 
 #include <gtest/gtest.h>
 
@@ -380,6 +381,12 @@ TEST_F(Editors, RamBytesAsDigitsAndAsCharacters) {
     Type(form->BinEdit, "A");
     Key(form->BinEdit, Qt::Key_Return);
     EXPECT_EQ(g_cpu.Ram[0x23], 0x41);
+    // Switching the case mode back and forth reuses one validator.
+    for (int i = 0; i < 20; ++i) {
+        ClickCell(form->BinPaintBox, 6, 0);
+        ClickCell(form->BinPaintBox, 54, 0);
+    }
+    EXPECT_EQ(form->BinEdit->findChildren<QValidator*>().size(), 1);
 }
 
 TEST_F(Editors, TheHexEditorsStartAddressIsRoundedAndLimited) {

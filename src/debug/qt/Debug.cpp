@@ -96,7 +96,8 @@ TDebugEdit::TDebugEdit(QWidget* parent) : QLineEdit(parent) {
 
 void TDebugEdit::SetUpperCase(bool upper) {
     Upper = upper;
-    setValidator(upper ? new TUpperCaseValidator(this) : nullptr);
+    if (upper && !UpperCaseValidator) UpperCaseValidator = new TUpperCaseValidator(this);
+    setValidator(upper ? UpperCaseValidator : nullptr);
 }
 
 void TDebugEdit::keyPressEvent(QKeyEvent* event) {

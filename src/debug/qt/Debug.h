@@ -16,6 +16,7 @@
 class QPainter;
 class QPushButton;
 class QScrollBar;
+class QValidator;
 
 // A group box whose caption colour can be set and which reports clicks on itself.
 class TDebugGroupBox : public QGroupBox {
@@ -64,6 +65,7 @@ protected:
 
 private:
     bool Upper = false;
+    QValidator* UpperCaseValidator = nullptr; // owned by the field, made on first use
 };
 
 // Key code of the panes' key handlers for a Qt key (0 for keys they do not know).
