@@ -1,6 +1,7 @@
 // The desktop program: the calculator window, then the debug window, then the event loop
 // until the calculator window closes.
 #include "host/qt/Main.h"
+#include "debug/qt/Debug.h"
 #include "host/Report.h"
 
 #include <QApplication>
@@ -20,8 +21,10 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     TMainForm mainForm;
-    // The debug window is created here, hidden, once it exists: it sets mainForm.ShowDebugger
-    // (F3) and ShowDebuggerHook (a stop of the run loop) to show itself.
+    // The debug window starts hidden; F3 in the calculator window and a stop of the run loop
+    // (ShowDebuggerHook, set by the window itself) show it.
+    TDebugForm debugForm;
+    mainForm.ShowDebugger = [&debugForm] { debugForm.ShowDebugger(); };
     QObject::connect(&mainForm, &TMainForm::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     mainForm.show();

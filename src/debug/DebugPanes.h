@@ -1,0 +1,197 @@
+// The debug window's logic without the window: its state, the character-cell grid of the
+// panes, the text every pane draws, what a click on a cell opens, what Enter writes, the digit
+// filter of the edit fields and the scrolling keys. The Qt window (debug/qt/Debug.h) only turns
+// events into these calls and paints the cells they return.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What the open in-place editor edits.
+enum EditModes : uint8_t {
+    kEditNone = 0,        // no editor
+    kEditListTop = 1,     // the listing's start address
+    kEditInstruction = 2, // an instruction of the listing
+    kEditRegister = 3,    // a value of the register table
+    kEditFlag = 4,        // a flag was toggled (no editor)
+    kEditMainReg = 5,     // a byte of the main register file
+    kEditHexTop = 6,      // the hex editor's start address
+    kEditHexByte = 7,     // a RAM byte as hex digits
+    kEditHexChar = 8,     // a RAM byte as a character
+};
+
+struct DebugState {
+    uint8_t EditMode = kEditNone;
+    uint16_t EditTarget = 0; // address, register-table index or register-file index edited
+    uint16_t ListTop = 0;    // address of the listing's first row
+    uint16_t RegTop = 0;     // register-table entry of the registers pane's first register row
+    uint16_t MainTop = 0;    // first main register shown, a multiple of 16
+    uint16_t HexTop = 0;     // first RAM address of the hex editor, a multiple of 16
+};
+
+extern DebugState g_debug;
+
+// Key codes the panes' key handlers see (the PC's virtual-key codes).
+inline constexpr int kKeyEnter = 13;
+inline constexpr int kKeyEscape = 27;
+inline constexpr int kKeyPageUp = 33;
+inline constexpr int kKeyPageDown = 34;
+inline constexpr int kKeyEnd = 35;
+inline constexpr int kKeyHome = 36;
+inline constexpr int kKeyLeft = 37;
+inline constexpr int kKeyUp = 38;
+inline constexpr int kKeyRight = 39;
+inline constexpr int kKeyDown = 40;
+
+// --- Character-cell grid ----------------------------------------------------------------------
+
+struct CellGrid {
+    int CellWidth = 1;  // text width of "0"
+    int CellHeight = 1; // text height of "0"
+    int Columns = 0;    // whole cells across the paint box
+    int Rows = 0;       // whole cells down the paint box
+};
+
+CellGrid MakeCellGrid(int cellWidth, int cellHeight, int boxWidth, int boxHeight);
+
+// The cell under a pixel of the paint box; negative pixels give -1.
+int CellColumn(const CellGrid& grid, int x);
+int CellRow(const CellGrid& grid, int y);
+
+// --- What a pane draws ------------------------------------------------------------------------
+
+enum class CellShade : uint8_t { Pane, White, Silver };
+
+struct PaneCell {
+    int Column;
+    int Row;
+    std::string Text;
+    CellShade Shade = CellShade::Pane;
+};
+
+struct ScrollSetup {
+    int Min = 0;
+    int Max = 0;
+    int Position = 0;
+    int LargeChange = 0; // 0: leave the scroll bar's large change as it is
+};
+
+struct PaneDrawing {
+    std::vector<PaneCell> Cells; // in drawing order: a later cell covers an earlier one
+    ScrollSetup Scroll;
+};
+
+// The cells laid into rows of text, as they appear on the screen (blanks where nothing is drawn).
+std::vector<std::string> PaneLines(const PaneDrawing& drawing, int rows);
+
+// Rows each pane shows of the rows that fit.
+int RegShownRows(int rows);
+int MainShownRows(int rows);
+int BinShownRows(int rows);
+
+// The disassembly from ListTop: per row the address, the mnemonic and the operand text, stopping
+// after the row at which the addresses wrap past 0xFFFF. Borrows PC and the instruction buffer
+// and puts PC back.
+PaneDrawing ListDrawing(int rows);
+// Flags, then the register table from RegTop.
+PaneDrawing RegDrawing(int rows);
+// The main register file from MainTop, 16 bytes a row in groups of four.
+PaneDrawing MainDrawing(int rows);
+// RAM from HexTop: address, 16 bytes as hex digits, the same bytes as characters.
+PaneDrawing BinDrawing(int rows);
+
+// Address of listing row r as the listing walks to it from ListTop, or -1 when the walk wraps
+// past 0xFFFF before reaching it. PC is put back.
+int ListRowAddress(int row);
+
+// --- Register table ---------------------------------------------------------------------------
+
+struct RegEntry {
+    const char* Label;
+    int Digits; // 4: a 16-bit register, 2: a byte
+    uint16_t Mask;
+};
+
+inline constexpr int kRegEntries = 15;
+extern const RegEntry kRegTable[kRegEntries];
+uint16_t RegValue(int index);             // the register's value, masked
+void RegStore(int index, uint32_t value); // masked, 16 bits or the low byte
+
+struct FlagEntry {
+    const char* ClearText;
+    const char* SetText;
+    int Column;
+    int Row;
+    uint8_t Mask;
+};
+
+inline constexpr int kFlagEntries = 6;
+extern const FlagEntry kFlagTable[kFlagEntries];
+
+// --- Clicks -----------------------------------------------------------------------------------
+
+// What a click in a pane asks the window to do. The click functions have already set EditMode,
+// EditTarget (and toggled a flag) when they return.
+struct ClickResult {
+    bool OpenEditor = false;
+    bool Redraw = false; // the pane changed without an editor (a flag toggle)
+    int Column = 0;      // editor's first cell
+    int Row = 0;
+    int Width = 0; // in cells, also the editor's maximum length
+    bool UpperCase = true;
+};
+
+ClickResult ListClick(const CellGrid& grid, int column, int row);
+ClickResult RegClick(const CellGrid& grid, int column, int row);
+ClickResult MainClick(const CellGrid& grid, int column, int row);
+ClickResult BinClick(const CellGrid& grid, int column, int row);
+
+// --- Enter ------------------------------------------------------------------------------------
+
+// What Enter in a pane's editor did: the editor closes, or stays open with the caret placed
+// (a rejected instruction line), or nothing happened (a mode the pane does not handle).
+struct EnterResult {
+    bool Close = false;
+    int Caret = -1; // >= 0: leave the editor open, caret in front of this character
+};
+
+EnterResult ListEnter(std::string_view text);
+EnterResult RegEnter(std::string_view text);
+EnterResult MainEnter(std::string_view text);
+EnterResult BinEnter(std::string_view text, int rows);
+
+// Page for the short jumps of a line typed over address target: the page of the address the
+// processor's program counter holds once it has read the instruction (the next internal-ROM
+// word, or the address after the two bytes of a short jump in external memory).
+uint16_t PatchPage(uint16_t target);
+
+// Stores the bytes of an assembled line at target: the first count bytes of an internal-ROM
+// word, or consecutive external-memory bytes.
+void PatchCode(uint16_t target, const uint8_t* bytes, int count);
+
+// --- Digit fields -----------------------------------------------------------------------------
+
+// 0-15 for a hex digit of either case, 16 for anything else.
+int DigitValue(char ch);
+
+struct FilteredText {
+    std::string Text;
+    int SelStart;
+    int SelLength;
+};
+
+// Deletes every character whose digit value is not below base, keeping the selection in step.
+FilteredText FilterDigits(std::string_view text, int base, int selStart, int selLength);
+
+// Value of a digit text in base 16 or 10: blanks around it ignored, empty reads 0, the digits up
+// to the first other character count, and a value beyond the signed 32-bit range reads as the
+// largest one (0x7FFFFFFF).
+int32_t DigitTextValue(std::string_view text, int base);
+
+// --- Scrolling keys ---------------------------------------------------------------------------
+
+bool IsScrollKey(int key);
+// The scroll position a key gives from position, clamped to min..max.
+int ScrollKeyPosition(int key, int position, int min, int max, int largeChange);

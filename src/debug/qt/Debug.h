@@ -1,0 +1,185 @@
+// The debug window: the disassembly, registers, main register file and hex editor panes, and
+// the run controls (single step, a number of steps, run to a breakpoint). While it is visible
+// the run loop executes nothing; hiding it lets the processor run on after a short delay.
+#pragma once
+
+#include "debug/DebugPanes.h"
+
+#include <QColor>
+#include <QFont>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QWidget>
+
+#include <functional>
+
+class QPainter;
+class QPushButton;
+class QScrollBar;
+class QValidator;
+
+// A group box whose caption colour can be set and which reports clicks on itself.
+class TDebugGroupBox : public QGroupBox {
+    Q_OBJECT
+public:
+    TDebugGroupBox(const QString& caption, QWidget* parent);
+    void SetCaptionColor(const QColor& colour);
+    QColor CaptionColor() const;
+
+    std::function<void()> OnClick;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+};
+
+// A paint box: the owner draws it and receives its mouse presses (X and Y in pixels).
+class TDebugPaintBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit TDebugPaintBox(QWidget* parent);
+
+    std::function<void(QPainter& painter)> OnPaint;
+    std::function<void(int x, int y)> OnMouseDown;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// An edit field with an upper-case mode and a key handler that sees the keys first: when it
+// returns true the key is used up, otherwise the field handles it as usual.
+class TDebugEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TDebugEdit(QWidget* parent);
+    void SetUpperCase(bool upper);
+    bool UpperCase() const { return Upper; }
+
+    std::function<bool(int key)> OnKeyDown;
+    std::function<void()> OnClick;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    bool Upper = false;
+    QValidator* UpperCaseValidator = nullptr; // owned by the field, made on first use
+};
+
+// Key code of the panes' key handlers for a Qt key (0 for keys they do not know).
+int DebugKeyOf(int qtKey);
+
+class TDebugForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TDebugForm(QWidget* parent = nullptr);
+    ~TDebugForm() override;
+
+    // Controls.
+    TDebugGroupBox* ListGroupBox;
+    TDebugPaintBox* ListPaintBox;
+    QScrollBar* ListScrollBar;
+    TDebugEdit* ListEdit;
+    TDebugGroupBox* RegGroupBox;
+    TDebugPaintBox* RegPaintBox;
+    QScrollBar* RegScrollBar;
+    TDebugEdit* RegEdit;
+    TDebugGroupBox* StepGroupBox;
+    QPushButton* StepButton;
+    TDebugGroupBox* TraceGroupBox;
+    TDebugEdit* TraceEdit;
+    QPushButton* TraceButton;
+    TDebugGroupBox* BpGroupBox;
+    TDebugEdit* BpEdit;
+    QPushButton* BpButton;
+    TDebugGroupBox* MainGroupBox;
+    TDebugPaintBox* MainPaintBox;
+    QScrollBar* MainScrollBar;
+    TDebugEdit* MainEdit;
+    TDebugGroupBox* BinGroupBox;
+    TDebugPaintBox* BinPaintBox;
+    QScrollBar* BinScrollBar;
+    TDebugEdit* BinEdit;
+
+    // The font of the panes and edit fields, and the character-cell grid of a paint box.
+    const QFont& PaneFont() const { return PaneFontValue; }
+    CellGrid Grid(const QWidget* paintBox) const;
+
+    // Shows the window and brings it to the front (F3, or a stop of the run loop).
+    void ShowDebugger();
+
+    // Event handlers.
+    void DebugCreate();
+    void DebugShow();
+    void DebugHide();
+
+    void ListGroupBoxClick();
+    void ListBoxScroll(int position);
+    void ListPaintBoxMouseDown(int x, int y);
+    void ListPaintBoxPaint(QPainter& painter);
+    bool ListEditKeyDown(int key);
+    void ListEditChange();
+
+    void RegGroupBoxClick();
+    void RegBoxScroll(int position);
+    void RegPaintBoxMouseDown(int x, int y);
+    void RegPaintBoxPaint(QPainter& painter);
+    bool RegEditKeyDown(int key);
+    void RegEditChange();
+
+    void MainGroupBoxClick();
+    void MainBoxScroll(int position);
+    void MainPaintBoxMouseDown(int x, int y);
+    void MainPaintBoxPaint(QPainter& painter);
+    bool MainEditKeyDown(int key);
+    void MainEditChange();
+
+    void BinGroupBoxClick();
+    void BinBoxScroll(int position);
+    void BinPaintBoxMouseDown(int x, int y);
+    void BinPaintBoxPaint(QPainter& painter);
+    bool BinEditKeyDown(int key);
+    void BinEditChange();
+
+    void StepGroupBoxClick();
+    void StepButtonClick();
+    void TraceGroupBoxClick();
+    void TraceButtonClick();
+    void TraceEditChange();
+    void BpGroupBoxClick();
+    void BpButtonClick();
+    void BpEditChange();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    enum Pane { kListPane, kRegPane, kMainPane, kBinPane };
+
+    void Activate(TDebugGroupBox* groupBox, QWidget* focus);
+    void CloseEditor();
+    void OpenEditor(Pane pane, const ClickResult& click);
+    void FilterEdit(TDebugEdit* edit, int base);
+    bool PaneKeyDown(Pane pane, int key);
+    void EnterDone(Pane pane, const EnterResult& result);
+    PaneDrawing Drawing(Pane pane) const;
+    void SetScroll(Pane pane, const ScrollSetup& scroll);
+    void Redraw(Pane pane);
+    void RedrawAll();
+    void PaintPane(Pane pane, QPainter& painter);
+
+    TDebugGroupBox* GroupOf(Pane pane) const;
+    TDebugPaintBox* PaintBoxOf(Pane pane) const;
+    QScrollBar* ScrollBarOf(Pane pane) const;
+    TDebugEdit* EditOf(Pane pane) const;
+
+    QFont PaneFontValue;
+    QColor TextColour;
+    QColor PaneColour;
+};
+
+// The one debug window, while it exists.
+extern TDebugForm* DebugForm;
