@@ -14,21 +14,27 @@
 #include <unistd.h>
 
 namespace FuzzDir {
-inline std::filesystem::path& Path() {
-    static std::filesystem::path path = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
+// Never destroyed, so that the exit handler that removes the directory can still name it.
+inline const std::filesystem::path& Path() {
+    static const std::filesystem::path* path = [] {
+        // A memory file system when there is one: on a disk file system replacing a file can
+        // wait for the disk, which would measure the disk rather than the code.
+        std::error_code ec;
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        std::string pattern = (base / "velmora-fuzz-XXXXXX").string();
         if (!mkdtemp(pattern.data())) {
             std::perror("mkdtemp");
             std::abort();
         }
         std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(Path(), ec);
+            std::error_code ignored;
+            std::filesystem::remove_all(Path(), ignored);
         });
-        return std::filesystem::path(pattern);
+        return new std::filesystem::path(pattern);
     }();
-    return path;
+    return *path;
 }
 
 inline int& CallerDir() {
@@ -62,6 +68,7 @@ inline void Clear() {
 }
 
 inline void Write(const char* name, const uint8_t* data, size_t size) {
+    std::remove(name); // a new file, never one cut short and written again
     std::FILE* f = std::fopen(name, "wb");
     if (!f || (size && std::fwrite(data, 1, size, f) != size) || std::fclose(f) != 0) {
         std::perror(name);

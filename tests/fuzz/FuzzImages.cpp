@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         loaded[i] = true;
         const size_t n = std::min(image.bytes.size(), image.capacity);
-        if (std::memcmp(image.dest, image.bytes.data(), n) != 0)
+        if (n > 0 && std::memcmp(image.dest, image.bytes.data(), n) != 0)
             Broken("the image's bytes did not arrive", image.name);
         for (size_t k = n; k < image.capacity; ++k)
             if (image.dest[k] != rest)
