@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// Small functions on the step path: the optimiser is told to inline them everywhere, since it
+// otherwise keeps some of them as calls in the larger handlers.
+#define VELMORA_HOT_INLINE [[gnu::always_inline]] inline
+
 // Sizes of the memories.
 inline constexpr int kRomWords = 6144;          // internal ROM: 3-byte instruction words
 inline constexpr int kRomBytes = kRomWords * 3; // 18432
@@ -72,7 +76,7 @@ extern CpuState g_cpu;
 // --- Memory areas ---------------------------------------------------------------------------
 // Area 0 reads external memory and ignores writes, area 3 is RAM, areas 1 and 2 read 0xFF and
 // swallow writes. Addresses wrap to the size of the memory.
-inline uint8_t MemRead(uint8_t area, uint16_t address) {
+VELMORA_HOT_INLINE uint8_t MemRead(uint8_t area, uint16_t address) {
     switch (area & 3) {
     case 0: return g_cpu.Ext[address & 0x7FFF];
     case 3: return g_cpu.Ram[address & 0x1FFF];
@@ -80,23 +84,23 @@ inline uint8_t MemRead(uint8_t area, uint16_t address) {
     }
 }
 
-inline void MemWrite(uint8_t area, uint16_t address, uint8_t value) {
+VELMORA_HOT_INLINE void MemWrite(uint8_t area, uint16_t address, uint8_t value) {
     if ((area & 3) == 3) g_cpu.Ram[address & 0x1FFF] = value;
 }
 
 // --- Pointer registers ----------------------------------------------------------------------
-inline uint16_t PtrGet(int p) {
+VELMORA_HOT_INLINE uint16_t PtrGet(int p) {
     return static_cast<uint16_t>(g_cpu.R[kPtrHigh + p] << 8 | g_cpu.R[kPtrLow + p]);
 }
 
-inline void PtrSet(int p, uint16_t value) {
+VELMORA_HOT_INLINE void PtrSet(int p, uint16_t value) {
     g_cpu.R[kPtrLow + p] = static_cast<uint8_t>(value);
     g_cpu.R[kPtrHigh + p] = static_cast<uint8_t>(value >> 8);
 }
 
 // Memory area that DS gives pointer register p: ix and iz bits 1-0, iy bits 3-2, sp bits 5-4.
 // The vector registers v3..v0 never address data; they are given the ix area.
-inline uint8_t PtrArea(int p) {
+VELMORA_HOT_INLINE uint8_t PtrArea(int p) {
     switch (p) {
     case kIy: return (g_cpu.DS >> 2) & 3;
     case kSp: return (g_cpu.DS >> 4) & 3;

@@ -13,7 +13,7 @@ constexpr int OpcodeIndex(uint8_t b0, uint8_t b1) {
 
 // Loads the instruction buffer for the current PC, sets the byte position to 0 and returns the
 // opcode index. Neither changes PC nor costs cycles.
-inline int FetchInstruction() {
+VELMORA_HOT_INLINE int FetchInstruction() {
     CpuState& c = g_cpu;
     if (c.PC < kFirstExternalPc) {
         const uint8_t* w = &c.Rom[c.PC * 3];
@@ -35,7 +35,7 @@ inline constexpr int kExternalByteCycles = 2;
 // Consumes the next byte of the instruction buffer. In the internal ROM PC moves one word when
 // b0 is consumed; in external memory it moves one address per byte and each byte costs 2
 // cycles. The test is made on PC as it stands at each read.
-inline uint8_t NextByte() {
+VELMORA_HOT_INLINE uint8_t NextByte() {
     CpuState& c = g_cpu;
     // No handler reads more than three bytes; the clamp only keeps a misuse inside the buffer.
     const uint8_t byte = c.Buf[c.BytePos < 2 ? c.BytePos : 2];

@@ -27,7 +27,7 @@ struct OpArg {
 
 using Handler = void (*)(const OpArg&);
 
-inline void ApplyPreset(Preset p) {
+VELMORA_HOT_INLINE void ApplyPreset(Preset p) {
     if (p == Preset::Clear)
         g_cpu.F = kFlagZ;
     else if (p == Preset::KeepCarry)

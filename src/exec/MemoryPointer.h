@@ -14,7 +14,7 @@ struct MemOperand {
 };
 
 // The preset comes before any byte is consumed; then b0 names the pointer.
-inline MemOperand ConsumeMemOperand(Preset preset) {
+VELMORA_HOT_INLINE MemOperand ConsumeMemOperand(Preset preset) {
     ApplyPreset(preset);
     const uint8_t b0 = NextByte();
     const int p = (b0 >> 4) & 1;
@@ -24,16 +24,16 @@ inline MemOperand ConsumeMemOperand(Preset preset) {
 }
 
 // Register operand of the memory forms: the full register field with its half bit inverted.
-inline uint8_t MemRegisterField(uint8_t b1) {
+VELMORA_HOT_INLINE uint8_t MemRegisterField(uint8_t b1) {
     return (b1 & 0x7F) ^ 0x40;
 }
 
 // adw/sbw name ix, iy, iz or sp by b0 & 3.
-inline int WordPointer(uint8_t b0) {
+VELMORA_HOT_INLINE int WordPointer(uint8_t b0) {
     return (b0 & 3) == 3 ? kSp : (b0 & 3);
 }
 
-inline uint16_t ConsumeWordOperand(int& p) {
+VELMORA_HOT_INLINE uint16_t ConsumeWordOperand(int& p) {
     CpuState& c = g_cpu;
     const uint8_t b0 = NextByte();
     const uint8_t b1 = NextByte();

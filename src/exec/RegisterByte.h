@@ -10,7 +10,7 @@ struct PairOperands {
     uint8_t upper, lower;
 };
 // Consumes b0 (with the preset), b1 and b2; the indirect lower register reads AS now.
-inline PairOperands ConsumePair(Preset preset) {
+VELMORA_HOT_INLINE PairOperands ConsumePair(Preset preset) {
     NextByte();
     ApplyPreset(preset);
     const uint8_t b1 = NextByte();

@@ -13,7 +13,7 @@ struct RunOperands {
     bool hasLimit;
 };
 
-inline RunOperands ConsumeRun(Preset preset) {
+VELMORA_HOT_INLINE RunOperands ConsumeRun(Preset preset) {
     NextByte();
     ApplyPreset(preset);
     const uint8_t b1 = NextByte();
@@ -24,7 +24,7 @@ inline RunOperands ConsumeRun(Preset preset) {
 }
 
 // Walks the run; Body(upper, lower, inTail) performs one ALU call. In the tail lower is -1.
-template <typename Body> void WalkRun(RunOperands op, Body body) {
+template <typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands op, Body body) {
     CpuState& c = g_cpu;
     for (;;) {
         body(op.u, op.j, false);

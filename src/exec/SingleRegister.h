@@ -9,7 +9,7 @@
 
 namespace handler_detail {
 // bnd/bnu (b0 0x65, 0x75) start the chain with the first byte itself.
-inline bool ChainsFirstByte(uint8_t b0) {
+VELMORA_HOT_INLINE bool ChainsFirstByte(uint8_t b0) {
     return (b0 & 0x0F) == 0x05;
 }
 
@@ -21,7 +21,7 @@ struct LowerRun {
 // Lower run: the count n runs from b1 & 7 to b2 >> 5; an indirect start may meet its limit
 // (the group's far end in the direction of travel), after which the rest of the count
 // processes zero scratch bytes.
-template <AluFn Op, Preset P, bool kTest> void RunLower() {
+template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
     CpuState& c = g_cpu;
     const uint8_t b0 = NextByte();
     const uint8_t b1 = NextByte();
@@ -52,7 +52,7 @@ template <AluFn Op, Preset P, bool kTest> void RunLower() {
     } while (run.n != run.last);
 }
 
-template <AluFn Op, Preset P, bool kTest> void RunUpper() {
+template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
     CpuState& c = g_cpu;
     const uint8_t b0 = NextByte();
     const uint8_t b1 = NextByte();

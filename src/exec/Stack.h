@@ -4,7 +4,7 @@
 
 #include "core/Cpu.h"
 
-inline void PushWord(uint16_t value) {
+VELMORA_HOT_INLINE void PushWord(uint16_t value) {
     CpuState& c = g_cpu;
     uint16_t sp = PtrGet(kSp);
     sp = static_cast<uint16_t>(sp - 1);
@@ -15,7 +15,7 @@ inline void PushWord(uint16_t value) {
     c.StepDir = -1;
 }
 
-inline uint16_t PopWord() {
+VELMORA_HOT_INLINE uint16_t PopWord() {
     CpuState& c = g_cpu;
     uint16_t sp = PtrGet(kSp);
     const uint8_t high = c.Ram[sp & 0x1FFF];

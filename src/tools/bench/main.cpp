@@ -1,0 +1,327 @@
+// velmora-bench: how fast the emulator runs. Every figure is the median of several runs.
+//
+// Workloads are firmware images (rom0.bin, rom1.bin) in sub-folders of the workload folder,
+// assembled by the build from tests/bench/*.asm; the default firmware is measured too when its
+// images are found. Each workload runs through the real run loop (OnRunTimer) with a large
+// grant; a second pass records the PC of every step, which a bare fetch-and-dispatch loop then
+// replays: it consumes each instruction's bytes and charges its base cost with empty handler
+// bodies, the structural floor the real core is compared with.
+#include "core/Cpu.h"
+#include "core/Fetch.h"
+#include "core/Machine.h"
+#include "host/RunLoop.h"
+#include "periph/Keyboard.h"
+#include "periph/Lcd.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#ifndef VELMORA_BENCH_WORKLOADS
+#define VELMORA_BENCH_WORKLOADS "."
+#endif
+#ifndef VELMORA_BENCH_FIRMWARE
+#define VELMORA_BENCH_FIRMWARE ""
+#endif
+
+void ReportWarning(std::string_view text) { std::fprintf(stderr, "%.*s\n", int(text.size()), text.data()); }
+
+namespace {
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+}
+
+bool ReadFile(const fs::path& path, uint8_t* dst, size_t size) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.read(reinterpret_cast<char*>(dst), static_cast<std::streamsize>(size));
+    return true;
+}
+
+struct Workload {
+    std::string name, description;
+    fs::path dir;
+    std::string keys;  // typed through the key map, one character every 200 ms
+};
+
+// A machine ready to run a workload: images loaded, powered up as the desktop program does.
+void Boot(const Workload& w) {
+    ResetMachine();
+    ReadFile(w.dir / "rom0.bin", g_cpu.Rom, sizeof g_cpu.Rom);
+    ReadFile(w.dir / "rom1.bin", g_cpu.Ext, sizeof g_cpu.Ext);
+    ReadFile(w.dir / "keymap.dat", g_kbd.KeyMap, sizeof g_kbd.KeyMap);
+    g_run.OscFreq = 2000;
+    StartEmulation();
+}
+
+// Key events of a typed sequence, applied between ticks of 10 emulated ms.
+void ApplyKeys(const Workload& w, int tick) {
+    if (w.keys.empty()) return;
+    const int t = tick * kRunIntervalMs - 500;
+    if (t < 0) return;
+    const size_t i = static_cast<size_t>(t / 200) % w.keys.size();
+    const int phase = t % 200;
+    if (phase == 0) KeyboardChar(static_cast<unsigned char>(w.keys[i]));
+    else if (phase == 100) KeyboardKeyUp();
+}
+
+// --- The bare loop --------------------------------------------------------------------------
+// Bytes and base cycles of each opcode index, as the opcode map gives them (runs at one byte).
+struct FloorCost {
+    uint8_t bytes, cycles;
+};
+
+constexpr FloorCost FloorCostOf(int index) {
+    if (index >= 640) {
+        const int b0 = index - 480, hi = b0 >> 4, cc = b0 & 15;
+        switch (hi) {
+        case 0xA: return cc == 15 ? FloorCost{1, 0} : FloorCost{3, 4};   // off, jmp
+        case 0xB: return cc == 15 ? FloorCost{1, 0} : FloorCost{3, 8};   // wai, cal
+        case 0xC: return cc == 15 ? FloorCost{0, 10} : FloorCost{1, 10}; // rti, rtn
+        case 0xD: return cc < 8 ? FloorCost{3, 4} : FloorCost{2, 8};     // ldw, sbw/adw
+        case 0xE: return cc == 15 ? FloorCost{1, 4} : FloorCost{2, 4};   // nop, sjmp
+        default: return cc == 15 ? FloorCost{1, 10} : FloorCost{2, 8};   // trp, scal
+        }
+    }
+    const int b0 = index >> 2, column = index & 3;
+    if (b0 == 0x30 && column < 2) return {1, 4};
+    if (b0 < 0x40) return {3, 4};
+    if (b0 < 0x60) return {2, 8};
+    if (b0 < 0x68) return {2, 4};
+    if (b0 < 0x70) return {2, 10};
+    if (b0 < 0x78) return {3, 4};
+    if (b0 < 0x80) return {3, 8};
+    if (b0 < 0x88) return {3, 10};
+    if (b0 < 0x90) return {2, 4};
+    if (b0 < 0x98) return {3, 8};
+    if (b0 < 0x9E) return {2, 4};
+    return {2, 12};
+}
+
+template <int kBytes, int kCycles> void FloorHandler() {
+    for (int i = 0; i < kBytes; ++i) NextByte();
+    g_cpu.StepCycles += kCycles;
+}
+
+using FloorFn = void (*)();
+template <size_t... I> constexpr std::array<FloorFn, sizeof...(I)> BuildFloor(std::index_sequence<I...>) {
+    return {&FloorHandler<FloorCostOf(I).bytes, FloorCostOf(I).cycles>...};
+}
+constexpr auto kFloor = BuildFloor(std::make_index_sequence<kOpcodeIndices>{});
+static_assert(kFloor.size() == kOpcodeIndices);
+
+// --- Measurements ---------------------------------------------------------------------------
+struct Throughput {
+    double cyclesPerSecond = 0, nsPerStep = 0, floorCyclesPerSecond = 0, floorNsPerStep = 0;
+    long long steps = 0;
+};
+
+std::vector<uint16_t> g_trace;
+long long g_traceSteps = 0;
+void RecordStep(uint16_t pcBefore) {
+    if (g_trace.size() < g_trace.capacity()) g_trace.push_back(pcBefore);
+    ++g_traceSteps;
+}
+
+constexpr int32_t kBenchGrant = 2'000'000;  // cycles per OnRunTimer call while measuring
+
+Throughput Measure(const Workload& w, int ticks, int runs) {
+    Throughput t;
+    // Calibration pass: count the steps and record their PCs.
+    Boot(w);
+    g_run.CyclesPerTick = kBenchGrant;
+    g_trace.clear();
+    g_trace.reserve(8'000'000);
+    g_traceSteps = 0;
+    StepHook = RecordStep;
+    for (int i = 0; i < ticks; ++i) {
+        ApplyKeys(w, i);
+        OnRunTimer();
+    }
+    StepHook = nullptr;
+    t.steps = g_traceSteps;
+    const double cycles = double(ticks) * kBenchGrant - g_cpu.CycleBalance;
+
+    std::vector<double> times;
+    for (int r = 0; r < runs; ++r) {
+        Boot(w);
+        g_run.CyclesPerTick = kBenchGrant;
+        const auto start = Clock::now();
+        for (int i = 0; i < ticks; ++i) {
+            ApplyKeys(w, i);
+            OnRunTimer();
+        }
+        times.push_back(Seconds(start, Clock::now()));
+    }
+    const double s = Median(times);
+    t.cyclesPerSecond = cycles / s;
+    t.nsPerStep = s / double(t.steps) * 1e9;
+
+    // The bare loop over the recorded steps.
+    std::vector<double> floorTimes;
+    double floorCycles = 0;
+    for (int r = 0; r < runs; ++r) {
+        Boot(w);
+        long long total = 0;
+        const auto start = Clock::now();
+        for (uint16_t pc : g_trace) {
+            g_cpu.PC = pc;
+            g_cpu.StepCycles = 0;
+            kFloor[FetchInstruction()]();
+            total += g_cpu.StepCycles;
+        }
+        floorTimes.push_back(Seconds(start, Clock::now()));
+        floorCycles = double(total);
+    }
+    const double fs = Median(floorTimes);
+    // The floor is scaled to the same cycles per step as the real run, so the ratio compares
+    // the time per step.
+    t.floorNsPerStep = fs / double(g_trace.size()) * 1e9;
+    t.floorCyclesPerSecond = floorCycles / fs;
+    return t;
+}
+
+// Host time of one 10 ms tick at oscFreq, back to back or paced 10 ms apart (microseconds).
+double TickMicros(const Workload& w, int32_t oscFreq, int ticks, bool paced) {
+    Boot(w);
+    g_run.OscFreq = oscFreq;
+    g_run.CyclesPerTick = ComputeCyclesPerTick(oscFreq);
+    for (int i = 0; i < 50; ++i) OnRunTimer();  // past the power-up
+    std::vector<double> times;
+    for (int i = 0; i < ticks; ++i) {
+        ApplyKeys(w, 50 + i);
+        if (paced) std::this_thread::sleep_for(std::chrono::milliseconds(kRunIntervalMs));
+        const auto start = Clock::now();
+        OnRunTimer();
+        times.push_back(Seconds(start, Clock::now()) * 1e6);
+    }
+    return Median(times);
+}
+
+double RedrawMicros(bool changeEverything, int calls) {
+    ResetMachine();
+    g_cpu.S6 = 1;
+    LcdRedraw();
+    std::vector<double> times;
+    for (int i = 0; i < calls; ++i) {
+        if (changeEverything)
+            for (uint8_t& b : g_lcd.FrameBuffer) b = static_cast<uint8_t>(~b);
+        const auto start = Clock::now();
+        LcdRedraw();
+        times.push_back(Seconds(start, Clock::now()) * 1e6);
+    }
+    return Median(times);
+}
+
+// The fastest oscillator (kHz) whose 10 ms tick still takes less than 9 ms of host time back
+// to back, leaving a millisecond for the timer's hand-over and the refresh.
+int32_t FastestRealTime(const Workload& w, double cyclesPerSecond) {
+    int32_t lo = 2000, hi = static_cast<int32_t>(std::min(cyclesPerSecond / 1000 * 1.5, 1e8));
+    while (hi - lo > std::max(lo / 50, 1)) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (TickMicros(w, mid, 15, false) < 9000) lo = mid;
+        else hi = mid;
+    }
+    return lo;
+}
+
+std::string CpuModel() {
+    std::ifstream in("/proc/cpuinfo");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+    return "unknown";
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"velmora-bench: speed figures of the emulator"};
+    std::string workloads = VELMORA_BENCH_WORKLOADS, firmware = VELMORA_BENCH_FIRMWARE;
+    int runs = 5, ticks = 150;
+    bool quick = false;
+    app.add_option("--workloads", workloads, "folder with one sub-folder of images per workload");
+    app.add_option("--firmware", firmware, "folder with the default firmware's images and key map");
+    app.add_option("--runs", runs, "runs per figure (the median is printed)")->check(CLI::Range(1, 99));
+    app.add_option("--ticks", ticks, "OnRunTimer calls of 2,000,000 cycles per run")->check(CLI::Range(1, 100000));
+    app.add_flag("--quick", quick, "fewer runs and ticks, for a smoke test");
+    CLI11_PARSE(app, argc, argv);
+    if (quick) {
+        runs = 1;
+        ticks = std::min(ticks, 5);
+    }
+
+    std::vector<Workload> list = {
+        {"a", "instruction mix, internal ROM, display and timer on", fs::path(workloads) / "mix-internal", ""},
+        {"b", "the same mix from external memory", fs::path(workloads) / "mix-external", ""},
+        {"c", "block transfers and searches", fs::path(workloads) / "blocks", ""},
+        {"d", "idle wai loop woken by the timer", fs::path(workloads) / "idle", ""},
+    };
+    if (!firmware.empty() && fs::exists(fs::path(firmware) / "rom0.bin"))
+        list.push_back({"e", "default firmware computing a long key sequence", firmware,
+                        "12345678*87654321=/7=+0.5=%-99999=*3.14159=/0=\033"});
+
+    std::printf("velmora-bench on %s (%u hardware threads), %s, %s%s\n", CpuModel().c_str(),
+                std::thread::hardware_concurrency(), __VERSION__,
+#ifdef NDEBUG
+                "optimised",
+#else
+                "debug",
+#endif
+#ifdef VELMORA_BENCH_LTO
+                " with link-time optimisation"
+#else
+                ""
+#endif
+    );
+    std::printf("median of %d runs of %d x %d cycles each\n\n", runs, ticks, kBenchGrant);
+    std::printf("%-2s %-52s %10s %9s %10s %9s %6s\n", "", "workload", "Mcycles/s", "ns/instr",
+                "floor Mc/s", "floor ns", "ratio");
+    double mixThroughput = 0;
+    const Workload* mix = nullptr;
+    for (const Workload& w : list) {
+        if (!fs::exists(w.dir / "rom0.bin") && !fs::exists(w.dir / "rom1.bin")) {
+            std::printf("%-2s %-52s (images not found in %s)\n", w.name.c_str(), w.description.c_str(),
+                        w.dir.c_str());
+            continue;
+        }
+        const Throughput t = Measure(w, w.name == "e" ? ticks * 4 : ticks, runs);
+        std::printf("%-2s %-52s %10.1f %9.2f %10.1f %9.2f %6.2f\n", w.name.c_str(), w.description.c_str(),
+                    t.cyclesPerSecond / 1e6, t.nsPerStep, t.floorCyclesPerSecond / 1e6, t.floorNsPerStep,
+                    t.nsPerStep / t.floorNsPerStep);
+        if (w.name == "a") {
+            mixThroughput = t.cyclesPerSecond;
+            mix = &w;
+        }
+    }
+    if (!mix) return 0;
+    const int tickRuns = quick ? 20 : 2000;
+    std::printf("\none 10 ms tick at 2000 kHz, workload a: %.2f us back to back, %.2f us paced 10 ms apart\n",
+                TickMicros(*mix, 2000, tickRuns, false), TickMicros(*mix, 2000, quick ? 5 : 100, true));
+    if (list.back().name == "e")
+        std::printf("one 10 ms tick at 2000 kHz, workload e: %.2f us back to back, %.2f us paced 10 ms apart\n",
+                    TickMicros(list.back(), 2000, tickRuns, false),
+                    TickMicros(list.back(), 2000, quick ? 5 : 100, true));
+    std::printf("LcdRedraw: %.3f us with no change, %.2f us with every byte changed\n",
+                RedrawMicros(false, quick ? 100 : 20000), RedrawMicros(true, quick ? 100 : 5000));
+    if (!quick)
+        std::printf("fastest OscFreq keeping real time (tick under 9 ms), workload a: %d kHz\n",
+                    FastestRealTime(*mix, mixThroughput));
+    return 0;
+}

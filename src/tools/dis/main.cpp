@@ -1,0 +1,91 @@
+// velmora-dis: lists firmware code as the debug window does.
+//   velmora-dis [--from ADDR] [--count N]
+// Loads rom0.bin and rom1.bin from the current directory (a missing file is reported and its
+// memory stays zero) and prints N listing rows (default 16) from the hexadecimal address ADDR
+// (default 0), stopping after the row at which the address wraps past 0xFFFF.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "core/Cpu.h"
+#include "debug/Dis.h"
+#include "host/Report.h"
+
+void ReportWarning(std::string_view text) {
+    std::cerr << text << '\n';
+}
+
+namespace {
+
+// Copies the first bytes of the file, up to size, into dest; a missing file is reported.
+void LoadImage(const char* name, uint8_t* dest, std::size_t size) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) {
+        ReportWarning(std::string("Failed to load the file ") + name);
+        return;
+    }
+    in.read(reinterpret_cast<char*>(dest), static_cast<std::streamsize>(size));
+    if (in.bad()) ReportWarning(std::string("Failed to load the file ") + name);
+}
+
+bool ParseHex(const std::string& text, uint16_t& value) {
+    std::string_view s(text);
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
+    if (s.empty() || s.size() > 4) return false;
+    unsigned v = 0;
+    for (char c : s) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        v = v * 16 + static_cast<unsigned>(d);
+    }
+    value = static_cast<uint16_t>(v);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"List the code of rom0.bin and rom1.bin (current directory) as the debug "
+                 "window shows it."};
+    std::string from = "0";
+    long long count = 16;
+    app.add_option("--from", from, "first address, hexadecimal 0-FFFF (default 0)");
+    app.add_option("--count", count, "number of rows (default 16)")->check(CLI::NonNegativeNumber);
+    CLI11_PARSE(app, argc, argv);
+
+    uint16_t address = 0;
+    if (!ParseHex(from, address)) {
+        std::cerr << "velmora-dis: --from takes a hexadecimal address from 0 to FFFF, not '" << from
+                  << "'\n";
+        return 2;
+    }
+    LoadImage("rom0.bin", g_cpu.Rom, sizeof g_cpu.Rom);
+    LoadImage("rom1.bin", g_cpu.Ext, sizeof g_cpu.Ext);
+
+    // Rows are produced one at a time so that a large count needs no memory.
+    std::string out;
+    PcGuard guard;
+    g_cpu.PC = address;
+    for (long long i = 0; i < count; ++i) {
+        std::string row = DisRow();
+        while (!row.empty() && row.back() == ' ') row.pop_back();
+        out += row;
+        out += '\n';
+        if (out.size() > (1 << 16)) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+        if (static_cast<int>(g_cpu.PC) - static_cast<int>(address) < 0) break;
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
