@@ -16,7 +16,23 @@
 #include <system_error>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 ImageFileState g_imageFiles;
+
+namespace {
+long SystemWrite(int fd, const void* data, size_t size);
+int SystemSync(int fd);
+int SystemRename(const char* from, const char* to);
+} // namespace
+
+SaveCalls g_saveCalls = {SystemWrite, SystemSync, SystemRename};
+
+SaveCalls SystemSaveCalls() {
+    return {SystemWrite, SystemSync, SystemRename};
+}
 
 namespace {
 // --- Settings -------------------------------------------------------------------------------
@@ -89,12 +105,90 @@ ReadResult ReadImage(const char* name, uint8_t* dest, size_t size) {
     return ReadResult::Loaded;
 }
 
+// --- Saving ----------------------------------------------------------------------------------
+
+long SystemWrite(int fd, const void* data, size_t size) {
+    return static_cast<long>(::write(fd, data, size));
+}
+int SystemSync(int fd) {
+    return ::fsync(fd);
+}
+int SystemRename(const char* from, const char* to) {
+    return std::rename(from, to);
+}
+
+// Where the bytes of NAME really belong: the file itself, or the file a symbolic link points
+// at, so that replacing it leaves the link in place.
+std::filesystem::path SaveTarget(const char* name) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(name, ec))) {
+        std::filesystem::path target = std::filesystem::weakly_canonical(name, ec);
+        if (!ec) return target;
+    }
+    return name;
+}
+
+// Syncs the directory that holds PATH, so that the rename itself reaches the disk. Not every
+// file system can sync a directory; the file is already in place, so a failure is ignored.
+void SyncDirectory(const std::filesystem::path& path) {
+    std::filesystem::path dir = path.parent_path();
+    if (dir.empty()) dir = ".";
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)g_saveCalls.Sync(fd);
+    ::close(fd);
+}
+
+// Opens a new, unique temporary file beside TARGET; returns its descriptor, or -1.
+int CreateTemporary(const std::filesystem::path& target, std::string& temp) {
+    static unsigned serial = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp =
+            target.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Replaces NAME with SIZE bytes of DATA, or leaves it as it was. The bytes go to a temporary
+// file in the same directory, which is synced and then renamed over the old file in one step:
+// at every moment NAME is either the old file whole or the new one whole. A file the user made
+// read-only (no write permission bit set) is refused before anything is written: a rename
+// would replace it regardless of its bits, and root could even write it in place.
 bool WriteImage(const char* name, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(name, "wb");
-    if (!f) return false;
-    const bool written = std::fwrite(data, 1, size, f) == size;
-    const bool closed = std::fclose(f) == 0;
-    return written && closed;
+    const std::filesystem::path target = SaveTarget(name);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) return false;
+    if (exists) {
+        if (!S_ISREG(old.st_mode)) return false; // a directory or a device in the way
+        if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+        if (::access(target.c_str(), W_OK) != 0) return false;
+    }
+    std::string temp;
+    const int fd = CreateTemporary(target, temp);
+    if (fd < 0) return false;
+    // The new file keeps the old one's permissions; a new one gets the usual 0666 less umask.
+    if (exists) (void)::fchmod(fd, old.st_mode & 07777);
+    bool ok = true;
+    for (size_t done = 0; ok && done < size;) {
+        const long n = g_saveCalls.Write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<size_t>(n);
+    }
+    ok = ok && g_saveCalls.Sync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && g_saveCalls.Rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    SyncDirectory(target);
+    return true;
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 // register file, and the key map. All are found by bare name in the current directory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -21,7 +22,23 @@ void LoadImages();
 // A ram.bin or register.bin that existed at LoadImages but was not loaded (unreadable, or the
 // loading ended before it) is left untouched, so the user's saved memory is never replaced by
 // zeros. Returns false when a file that was to be written could not be written.
+// Each file is written whole to a temporary file beside it, synced to the disk, and only then
+// renamed over the old one, so a save that fails or is killed part-way leaves the old file as
+// it was. A file whose write permission bits are all clear (made read-only by the user) is not
+// replaced, even when the process could write it (as root can).
 bool SaveImages();
+
+// The system calls SaveImages makes on the temporary file, as plain POSIX calls. Tests replace
+// them to make a save fail at a chosen point (a full disk after N bytes, a failing sync or
+// rename); the program never changes them.
+struct SaveCalls {
+    long (*Write)(int fd, const void* data, size_t size);
+    int (*Sync)(int fd);
+    int (*Rename)(const char* from, const char* to);
+};
+extern SaveCalls g_saveCalls;
+// The system's own calls, for restoring g_saveCalls.
+SaveCalls SystemSaveCalls();
 
 // What the last LoadImages left for SaveImages: whether each saved file must be kept as it is.
 struct ImageFileState {
