@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -442,3 +443,37 @@ TEST_F(Firmware, IdleTimeIsSpentInWaitSteps) {
     EXPECT_GT(share, 0.9);
 }
 } // namespace
+
+// A monkey at the keys: rounds of random presses of every key (OFF and AC among them, so the
+// processor is switched off and woken), each round one start of the runner, which powers the
+// calculator up afresh and keeps its memory in ram.bin as closing and restarting the program
+// does. Afterwards a known sequence must still give its known result. The size is set by
+// VELMORA_SOAK_ROUNDS (one minute of emulated time and 250 presses a round; 20 by default) and
+// the dice by VELMORA_SOAK_SEED.
+TEST_F(Firmware, SurvivesAMonkeySoak) {
+    const char* roundsText = std::getenv("VELMORA_SOAK_ROUNDS");
+    const char* seedText = std::getenv("VELMORA_SOAK_SEED");
+    const int rounds = roundsText ? std::max(1, std::atoi(roundsText)) : 20;
+    uint64_t state = seedText ? std::strtoull(seedText, nullptr, 10) : 0x5EED;
+    auto next = [&state](uint64_t n) { // xorshift64*, enough for dice
+        state ^= state >> 12, state ^= state << 25, state ^= state >> 27;
+        return (state * 0x2545F4914F6CDD1Dull >> 33) % n;
+    };
+    constexpr int kRoundMs = 60000, kPresses = 250;
+    for (int round = 0; round < rounds; ++round) {
+        std::string args = "--ms " + std::to_string(kRoundMs);
+        for (int i = 0; i < kPresses; ++i) {
+            const uint64_t at = next(kRoundMs - 500);
+            const uint64_t code = 3 + next(60); // 3..62: every key of the matrix
+            const uint64_t hold = 20 + next(300);
+            args += " --key " + std::to_string(at) + ":" + std::to_string(code) + ":" +
+                    std::to_string(hold);
+        }
+        const Screen s = Run(args);
+        ASSERT_EQ(s.Text.size(), static_cast<size_t>(kLines)) << "round " << round;
+    }
+    // AC wakes the calculator if a monkey switched it off and clears the entry; MC empties the
+    // memory so the status line is known too.
+    ExpectBothWays(Press(Keys("CZ12345679*9=")), ScreenOf("111111111"), "after the soak");
+    ExpectBothWays(Press(Keys("C1/8=")), ScreenOf("0.125"), "a second run after the soak");
+}
