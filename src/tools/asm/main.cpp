@@ -1,6 +1,8 @@
 // velmora-asm: the assembler on the command line.
 //   velmora-asm --line TEXT [--page ADDR]     one line, as the debug window assembles it
 //   velmora-asm SOURCE [-o DIR] [-l LISTING]  a whole program into rom0.bin and rom1.bin
+#include "tools/ToolArgs.h"
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
@@ -107,7 +109,7 @@ int main(int argc, char** argv) {
     app.add_option("-o,--output", dir, "directory for rom0.bin and rom1.bin (default .)")
         ->needs(srcOpt);
     app.add_option("-l,--listing", listing, "write a listing to this file")->needs(srcOpt);
-    CLI11_PARSE(app, argc, argv);
+    if (const auto status = ParseToolArgs(app, "velmora-asm", argc, argv)) return *status;
 
     if (*lineOpt) return OneLine(line, page);
     if (*srcOpt) return Program(source, dir, listing);

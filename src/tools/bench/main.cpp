@@ -13,6 +13,8 @@
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
+#include "tools/ToolArgs.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -281,7 +283,7 @@ int main(int argc, char** argv) {
     app.add_option("--ticks", ticks, "OnRunTimer calls of 2,000,000 cycles per run")
         ->check(CLI::Range(1, 100000));
     app.add_flag("--quick", quick, "fewer runs and ticks, for a smoke test");
-    CLI11_PARSE(app, argc, argv);
+    if (const auto status = ParseToolArgs(app, "velmora-bench", argc, argv)) return *status;
     if (quick) {
         runs = 1;
         ticks = std::min(ticks, 5);

@@ -3,6 +3,8 @@
 // Loads rom0.bin and rom1.bin from the current directory (a missing file is reported and its
 // memory stays zero) and prints N listing rows (default 16) from the hexadecimal address ADDR
 // (default 0), stopping after the row at which the address wraps past 0xFFFF.
+#include "tools/ToolArgs.h"
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <fstream>
@@ -59,8 +61,13 @@ int main(int argc, char** argv) {
     std::string from = "0";
     long long count = 16;
     app.add_option("--from", from, "first address, hexadecimal 0-FFFF (default 0)");
-    app.add_option("--count", count, "number of rows (default 16)")->check(CLI::NonNegativeNumber);
-    CLI11_PARSE(app, argc, argv);
+    app.add_option("--count", count, "number of rows (default 16)")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return !text.empty() && text[0] != '-' ? std::string() : "a count of 0 or more";
+            },
+            "N>=0"));
+    if (const auto status = ParseToolArgs(app, "velmora-dis", argc, argv)) return *status;
 
     uint16_t address = 0;
     if (!ParseHex(from, address)) {
