@@ -6,6 +6,7 @@
 // (OnRunTimer) with a large grant; a second pass records the PC of every step, which a bare
 // fetch-and-dispatch loop then replays: it consumes each instruction's bytes and charges its base
 // cost with empty handler bodies, the structural floor the real core is compared with.
+#include "KeyMapTable.h"
 #include "core/Cpu.h"
 #include "core/Fetch.h"
 #include "core/Machine.h"
@@ -82,7 +83,9 @@ void Boot(const Workload& w) {
     ResetMachine();
     ReadFile(w.dir / "rom0.bin", g_cpu.Rom, sizeof g_cpu.Rom);
     ReadFile(w.dir / "rom1.bin", g_cpu.Ext, sizeof g_cpu.Ext);
-    ReadFile(w.dir / "keymap.dat", g_kbd.KeyMap, sizeof g_kbd.KeyMap);
+    // The face's own key map, as data/ generates keymap.dat from it.
+    const auto keyMap = BuildKeyMap();
+    std::copy(keyMap.begin(), keyMap.end(), g_kbd.KeyMap);
     g_run.OscFreq = 2000;
     StartEmulation();
 }
