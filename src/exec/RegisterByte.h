@@ -45,24 +45,23 @@ template <AluFn Op, Preset P> void PairTestUp(const OpArg&) {
     g_cpu.StepCycles += kRegisterOpCycles;
 }
 
-// The immediate forms consume all three bytes before the preset.
-template <AluFn Op, Preset P> void RegImm(const OpArg&) {
+// The immediate forms consume all three bytes before the preset; the test form works on a
+// copy of the register.
+template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RegImmForm() {
     NextByte();
     const uint8_t r = FieldFull(NextByte());
     uint8_t imm = NextByte();
     ApplyPreset(P);
-    Op(&g_cpu.R[r], &imm, 0);
+    uint8_t copy = g_cpu.R[r];
+    Op(kTest ? &copy : &g_cpu.R[r], &imm, 0);
     g_cpu.StepCycles += kRegisterOpCycles;
 }
 
+template <AluFn Op, Preset P> void RegImm(const OpArg&) {
+    RegImmForm<Op, P, false>();
+}
 template <AluFn Op, Preset P> void RegImmTest(const OpArg&) {
-    NextByte();
-    const uint8_t r = FieldFull(NextByte());
-    uint8_t imm = NextByte();
-    ApplyPreset(P);
-    uint8_t d = g_cpu.R[r];
-    Op(&d, &imm, 0);
-    g_cpu.StepCycles += kRegisterOpCycles;
+    RegImmForm<Op, P, true>();
 }
 
 inline void TwinImmLoad(const OpArg&) {

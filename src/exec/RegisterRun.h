@@ -71,8 +71,9 @@ template <AluFn Op, Preset P> void RunPairTestUp(const OpArg&) {
 }
 
 // Short-immediate run: the immediate goes into the least significant byte and only the carry
-// travels on, except for ldm r,imm5 (b0 0x30), which stores the immediate into every byte.
-template <AluFn Op, Preset P> void RunImm(const OpArg&) {
+// travels on, except for ldm r,imm5 (b0 0x30), which stores the immediate into every byte. The
+// test form works on copies and always drops the immediate after the first byte.
+template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunImmForm() {
     CpuState& c = g_cpu;
     const uint8_t b0 = NextByte();
     ApplyPreset(P);
@@ -81,31 +82,20 @@ template <AluFn Op, Preset P> void RunImm(const OpArg&) {
     uint8_t r = FieldFull(b1);
     const uint8_t last = FieldFullBlockLast(b1, b2);
     uint8_t k = FieldShortImm(b2);
+    const bool keepImmediate = !kTest && b0 == 0x30;
     for (;;) {
-        uint8_t source = k;
-        Op(&c.R[r], &source, 0);
+        uint8_t copy = c.R[r], source = k;
+        Op(kTest ? &copy : &c.R[r], &source, 0);
         c.StepCycles += kRegisterOpCycles;
         if (r == last) return;
         r = GroupStep(r, c.StepDir);
-        if (b0 != 0x30) k = 0;
+        if (!keepImmediate) k = 0;
     }
 }
 
+template <AluFn Op, Preset P> void RunImm(const OpArg&) {
+    RunImmForm<Op, P, false>();
+}
 template <AluFn Op, Preset P> void RunImmTest(const OpArg&) {
-    CpuState& c = g_cpu;
-    NextByte();
-    ApplyPreset(P);
-    const uint8_t b1 = NextByte();
-    const uint8_t b2 = NextByte();
-    uint8_t r = FieldFull(b1);
-    const uint8_t last = FieldFullBlockLast(b1, b2);
-    uint8_t k = FieldShortImm(b2);
-    for (;;) {
-        uint8_t d = c.R[r], source = k;
-        Op(&d, &source, 0);
-        c.StepCycles += kRegisterOpCycles;
-        if (r == last) return;
-        r = GroupStep(r, c.StepDir);
-        k = 0;
-    }
+    RunImmForm<Op, P, true>();
 }

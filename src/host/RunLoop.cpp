@@ -93,7 +93,7 @@ int32_t ComputeCyclesPerTick(int32_t oscFreq) {
     return static_cast<int32_t>(std::clamp<int64_t>(cycles, 0, kMaxCyclesPerTick));
 }
 
-void StartEmulation() {
+void StartVariables() {
     g_kbd.MouseKey = 0;
     g_kbd.KeyboardKey = 0;
     g_run.PowerOn = 1;
@@ -102,10 +102,18 @@ void StartEmulation() {
     g_run.ResumeDelay = 0;
     g_run.StepCount = -1;
     g_run.BreakAddress = -1;
+}
+
+void StartMachine() {
     LcdFill(kLcdLight);
     g_run.CyclesPerTick = ComputeCyclesPerTick(g_run.OscFreq);
     PowerReset();
     g_lcd.LastDisplayOn = 0;
+}
+
+void StartEmulation() {
+    StartVariables();
+    StartMachine();
     g_lcd.LcdDirty = 1;
 }
 

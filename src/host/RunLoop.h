@@ -49,6 +49,11 @@ int32_t ComputeCyclesPerTick(int32_t oscFreq);
 // no count and no breakpoint, the processor's off flag cleared, LcdBitmap white, CyclesPerTick
 // from OscFreq, the power reset, then LastDisplayOn := 0 and LcdDirty := 1.
 void StartEmulation();
+// Its two halves, for the desktop program, which loads the face pictures in between: the key
+// slots and run-loop variables; then the white LCD, CyclesPerTick, PowerReset and
+// LastDisplayOn := 0.
+void StartVariables();
+void StartMachine();
 // The debug window's side of the contract: shown stops the loop, hidden resumes it later.
 void DebuggerShown();
 void DebuggerHidden();

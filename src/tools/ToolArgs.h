@@ -1,11 +1,15 @@
 // Command-line parsing shared by the tools: --help prints the usage and exits 0; a bad option
-// or value prints a one-line error and the usage on standard error and exits 2.
+// or value prints a one-line error and the usage on standard error and exits 2. Also the
+// hexadecimal addresses the tools take.
 #pragma once
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <string>
+#include <string_view>
 
 // Parses argv; returns the exit status when the program should stop here.
 inline std::optional<int> ParseToolArgs(CLI::App& app, const char* tool, int argc, char** argv) {
@@ -19,4 +23,26 @@ inline std::optional<int> ParseToolArgs(CLI::App& app, const char* tool, int arg
         return 2;
     }
     return std::nullopt;
+}
+
+// A 16-bit address in hexadecimal, 1 to 4 digits, with or without a 0x prefix.
+inline bool ParseHex(const std::string& text, uint16_t& value) {
+    std::string_view s(text);
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
+    if (s.empty() || s.size() > 4) return false;
+    unsigned v = 0;
+    for (char c : s) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        v = v * 16 + static_cast<unsigned>(d);
+    }
+    value = static_cast<uint16_t>(v);
+    return true;
 }

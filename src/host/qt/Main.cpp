@@ -181,14 +181,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormShow() {
-    g_kbd.MouseKey = 0;
-    g_kbd.KeyboardKey = 0;
-    g_run.PowerOn = 1;
-    g_run.StopRequest = 0;
-    g_cpu.OFF = 0;
-    g_run.ResumeDelay = 0;
-    g_run.StepCount = -1;
-    g_run.BreakAddress = -1;
+    StartVariables();
 
     QImage face;
     if (QFile::exists(kFaceFile) && face.load(kFaceFile)) {
@@ -206,11 +199,8 @@ void TMainForm::FormShow() {
         ReportWarning("Failed to load the file face.bmp");
     }
 
-    LcdFill(kLcdLight);
     LcdBitmap.fill(Qt::white);
-    g_run.CyclesPerTick = ComputeCyclesPerTick(g_run.OscFreq); // RunTimer's 10 ms x OscFreq
-    PowerReset();
-    g_lcd.LastDisplayOn = 0;
+    StartMachine(); // CyclesPerTick is RunTimer's 10 ms x OscFreq
     RunTimer->SetEnabled(g_run.PowerOn == 1);
     RefreshTimer->start();
     g_lcd.LcdDirty = 1;

@@ -21,27 +21,6 @@ void ReportWarning(std::string_view text) {
 
 namespace {
 
-bool ParseHex(const std::string& text, uint16_t& value) {
-    std::string_view s(text);
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
-    if (s.empty() || s.size() > 4) return false;
-    unsigned v = 0;
-    for (char c : s) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        v = v * 16 + static_cast<unsigned>(d);
-    }
-    value = static_cast<uint16_t>(v);
-    return true;
-}
-
 int OneLine(const std::string& text, const std::string& page) {
     uint16_t p = 0;
     if (!ParseHex(page, p)) {

@@ -32,27 +32,6 @@ void LoadImage(const char* name, uint8_t* dest, std::size_t size) {
     if (in.bad()) ReportWarning(std::string("Failed to load the file ") + name);
 }
 
-bool ParseHex(const std::string& text, uint16_t& value) {
-    std::string_view s(text);
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
-    if (s.empty() || s.size() > 4) return false;
-    unsigned v = 0;
-    for (char c : s) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        v = v * 16 + static_cast<unsigned>(d);
-    }
-    value = static_cast<uint16_t>(v);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
