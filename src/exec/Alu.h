@@ -18,119 +18,122 @@
 using AluFn = uint8_t (*)(uint8_t* d, uint8_t* s, uint8_t k);
 
 namespace alu_detail {
-VELMORA_HOT_INLINE int CarryIn() {
-    return (g_cpu.F & kFlagC) ? 1 : 0;
+// The operations work on a local copy of F and write it back once at the end, so that the
+// byte stores through d and s (which the compiler must assume may alias any byte) do not force
+// the flags back and forth through memory.
+VELMORA_HOT_INLINE int CarryIn(uint8_t f) {
+    return f >> 7;
 }
 // "Keep only Z": the operations that evaluate their result clear everything else first.
-VELMORA_HOT_INLINE void KeepOnlyZ() {
-    g_cpu.F &= kFlagZ;
+VELMORA_HOT_INLINE uint8_t KeepOnlyZ(uint8_t f) {
+    return f & kFlagZ;
 }
 // Result evaluation: clears Z for a non-zero byte, sets UZ and LZ for zero digits.
-VELMORA_HOT_INLINE void Evaluate(uint8_t r) {
-    if (r != 0) g_cpu.F &= static_cast<uint8_t>(~kFlagZ);
-    if ((r & 0xF0) == 0) g_cpu.F |= kFlagUZ;
-    if ((r & 0x0F) == 0) g_cpu.F |= kFlagLZ;
+VELMORA_HOT_INLINE uint8_t Evaluate(uint8_t f, uint8_t r) {
+    if (r != 0) f &= static_cast<uint8_t>(~kFlagZ);
+    if ((r & 0xF0) == 0) f |= kFlagUZ;
+    if ((r & 0x0F) == 0) f |= kFlagLZ;
+    return f;
 }
-VELMORA_HOT_INLINE void SetIf(bool condition, uint8_t flag) {
-    if (condition) g_cpu.F |= flag;
+VELMORA_HOT_INLINE uint8_t SetIf(uint8_t f, bool condition, uint8_t flag) {
+    return condition ? static_cast<uint8_t>(f | flag) : f;
 }
 constexpr uint8_t SwapDigits(uint8_t x) {
     return static_cast<uint8_t>((x << 4) | (x >> 4));
 }
 // Carry and overflow into bits 4 and 7 of a binary add or subtract.
-VELMORA_HOT_INLINE void HalfAndOverflow(int d, int s, int t) {
+VELMORA_HOT_INLINE uint8_t HalfAndOverflow(uint8_t f, int d, int s, int t) {
     const int x = d ^ s ^ t;
-    SetIf(x & 0x10, kFlagH);
-    SetIf(x & 0x80, kFlagV);
+    return static_cast<uint8_t>(f | (x & 0x10 ? kFlagH : 0) | (x & 0x80 ? kFlagV : 0));
 }
-VELMORA_HOT_INLINE void Store(uint8_t* d, int t) {
-    *d = static_cast<uint8_t>(t);
-    Evaluate(*d);
+// Stores the result byte, evaluates it and writes the flags back.
+VELMORA_HOT_INLINE void Store(uint8_t* d, int t, uint8_t f) {
+    const uint8_t r = static_cast<uint8_t>(t);
+    *d = r;
+    g_cpu.F = Evaluate(f, r);
 }
 } // namespace alu_detail
 
 VELMORA_HOT_INLINE uint8_t AluAd(uint8_t* d, uint8_t* s, uint8_t) {
     const int D = *d, S = *s;
-    const int t = D + S + alu_detail::CarryIn();
-    alu_detail::KeepOnlyZ();
-    alu_detail::SetIf(t > 0xFF, kFlagC);
-    alu_detail::HalfAndOverflow(D, S, t);
-    alu_detail::Store(d, t);
+    uint8_t f = g_cpu.F;
+    const int t = D + S + alu_detail::CarryIn(f);
+    f = alu_detail::SetIf(alu_detail::KeepOnlyZ(f), t > 0xFF, kFlagC);
+    f = alu_detail::HalfAndOverflow(f, D, S, t);
+    alu_detail::Store(d, t, f);
     return 0;
 }
 
 VELMORA_HOT_INLINE uint8_t AluSb(uint8_t* d, uint8_t* s, uint8_t) {
     const int D = *d, S = *s;
-    const int t = D - S - alu_detail::CarryIn();
-    alu_detail::KeepOnlyZ();
-    alu_detail::SetIf(t < 0, kFlagC);
-    alu_detail::HalfAndOverflow(D, S, t);
-    alu_detail::Store(d, t);
+    uint8_t f = g_cpu.F;
+    const int t = D - S - alu_detail::CarryIn(f);
+    f = alu_detail::SetIf(alu_detail::KeepOnlyZ(f), t < 0, kFlagC);
+    f = alu_detail::HalfAndOverflow(f, D, S, t);
+    alu_detail::Store(d, t, f);
     return 0;
 }
 
 // Decimal add; exact for valid BCD and this same arithmetic for any byte.
 VELMORA_HOT_INLINE uint8_t AluAdb(uint8_t* d, uint8_t* s, uint8_t) {
     const int D = *d, S = *s;
-    int lo = (D & 0x0F) + (S & 0x0F) + alu_detail::CarryIn();
-    alu_detail::KeepOnlyZ();
+    uint8_t f = g_cpu.F;
+    int lo = (D & 0x0F) + (S & 0x0F) + alu_detail::CarryIn(f);
+    f = alu_detail::KeepOnlyZ(f);
     if (lo > 9) {
         lo = ((lo + 6) & 0x0F) | 0x10;
-        g_cpu.F |= kFlagH;
+        f |= kFlagH;
     }
     int t = lo + (D & 0xF0) + (S & 0xF0);
-    alu_detail::SetIf((D ^ S ^ t) & 0x80, kFlagV);
+    f = alu_detail::SetIf(f, (D ^ S ^ t) & 0x80, kFlagV);
     if (t > 0x9F) {
         t += 0x60;
-        g_cpu.F |= kFlagC;
+        f |= kFlagC;
     }
-    alu_detail::Store(d, t);
+    alu_detail::Store(d, t, f);
     return 0;
 }
 
 VELMORA_HOT_INLINE uint8_t AluSbb(uint8_t* d, uint8_t* s, uint8_t) {
     const int D = *d, S = *s;
-    int lo = (D & 0x0F) - (S & 0x0F) - alu_detail::CarryIn();
-    alu_detail::KeepOnlyZ();
+    uint8_t f = g_cpu.F;
+    int lo = (D & 0x0F) - (S & 0x0F) - alu_detail::CarryIn(f);
+    f = alu_detail::KeepOnlyZ(f);
     if (lo < 0 || lo > 9) {
         lo = ((lo - 6) & 0x0F) - 16; // lo - 6 with every bit from bit 4 upward set
-        g_cpu.F |= kFlagH;
+        f |= kFlagH;
     }
     int t = lo + (D & 0xF0) - (S & 0xF0);
-    alu_detail::SetIf((D ^ S ^ t) & 0x80, kFlagV);
+    f = alu_detail::SetIf(f, (D ^ S ^ t) & 0x80, kFlagV);
     if (t < 0 || t > 0x9F) {
         t -= 0x60;
-        g_cpu.F |= kFlagC;
+        f |= kFlagC;
     }
-    alu_detail::Store(d, t);
+    alu_detail::Store(d, t, f);
     return 0;
 }
 
 VELMORA_HOT_INLINE uint8_t AluAn(uint8_t* d, uint8_t* s, uint8_t) {
     const uint8_t r = *d & *s;
-    alu_detail::KeepOnlyZ();
-    alu_detail::Store(d, r);
+    alu_detail::Store(d, r, alu_detail::KeepOnlyZ(g_cpu.F));
     return 0;
 }
 
 VELMORA_HOT_INLINE uint8_t AluBit(uint8_t* d, uint8_t* s, uint8_t) {
     const uint8_t r = static_cast<uint8_t>(~*d & *s);
-    alu_detail::KeepOnlyZ();
-    alu_detail::Store(d, r);
+    alu_detail::Store(d, r, alu_detail::KeepOnlyZ(g_cpu.F));
     return 0;
 }
 
 VELMORA_HOT_INLINE uint8_t AluXr(uint8_t* d, uint8_t* s, uint8_t) {
     const uint8_t r = *d ^ *s;
-    alu_detail::KeepOnlyZ();
-    alu_detail::Store(d, r);
+    alu_detail::Store(d, r, alu_detail::KeepOnlyZ(g_cpu.F));
     return 0;
 }
 
 VELMORA_HOT_INLINE uint8_t AluOr(uint8_t* d, uint8_t* s, uint8_t) {
     const uint8_t r = *d | *s;
-    g_cpu.F = (g_cpu.F & kFlagZ) | kFlagC | kFlagH | kFlagV;
-    alu_detail::Store(d, r);
+    alu_detail::Store(d, r, (g_cpu.F & kFlagZ) | kFlagC | kFlagH | kFlagV);
     return 0;
 }
 
@@ -144,10 +147,9 @@ VELMORA_HOT_INLINE uint8_t AluNa(uint8_t* d, uint8_t* s, uint8_t) {
 VELMORA_HOT_INLINE uint8_t AluRod(uint8_t* d, uint8_t*, uint8_t) {
     g_cpu.StepDir = -1;
     const uint8_t b = *d;
-    const uint8_t r = static_cast<uint8_t>((b >> 1) | (alu_detail::CarryIn() ? 0x80 : 0));
-    alu_detail::KeepOnlyZ();
-    alu_detail::SetIf(b & 1, kFlagC);
-    alu_detail::Store(d, r);
+    const uint8_t f = g_cpu.F;
+    const uint8_t r = static_cast<uint8_t>((b >> 1) | (alu_detail::CarryIn(f) ? 0x80 : 0));
+    alu_detail::Store(d, r, alu_detail::SetIf(alu_detail::KeepOnlyZ(f), b & 1, kFlagC));
     return 0;
 }
 
@@ -176,8 +178,7 @@ VELMORA_HOT_INLINE uint8_t AluCmpb(uint8_t* d, uint8_t*, uint8_t) {
 VELMORA_HOT_INLINE uint8_t AluDiu(uint8_t* d, uint8_t*, uint8_t k) {
     const uint8_t out = *d >> 4;
     const uint8_t r = static_cast<uint8_t>(k | (*d << 4));
-    alu_detail::KeepOnlyZ();
-    alu_detail::Store(d, r);
+    alu_detail::Store(d, r, alu_detail::KeepOnlyZ(g_cpu.F));
     return out;
 }
 
@@ -185,15 +186,13 @@ VELMORA_HOT_INLINE uint8_t AluDid(uint8_t* d, uint8_t*, uint8_t k) {
     g_cpu.StepDir = -1;
     const uint8_t out = static_cast<uint8_t>(*d << 4); // only the low byte travels on
     const uint8_t r = static_cast<uint8_t>(k | (*d >> 4));
-    alu_detail::KeepOnlyZ();
-    alu_detail::Store(d, r);
+    alu_detail::Store(d, r, alu_detail::KeepOnlyZ(g_cpu.F));
     return out;
 }
 
 VELMORA_HOT_INLINE uint8_t AluByu(uint8_t* d, uint8_t*, uint8_t k) {
     const uint8_t out = *d;
-    alu_detail::KeepOnlyZ();
-    alu_detail::Store(d, k);
+    alu_detail::Store(d, k, alu_detail::KeepOnlyZ(g_cpu.F));
     return out;
 }
 

@@ -279,6 +279,7 @@ int main(int argc, char** argv) {
     std::string workloads = VELMORA_BENCH_WORKLOADS, firmware = VELMORA_BENCH_FIRMWARE;
     int runs = 5, ticks = 150;
     bool quick = false;
+    std::string only;
     app.add_option("--workloads", workloads, "folder with one sub-folder of images per workload");
     app.add_option("--firmware", firmware, "folder with the default firmware's images and key map");
     app.add_option("--runs", runs, "runs per figure (the median is printed)")
@@ -286,6 +287,8 @@ int main(int argc, char** argv) {
     app.add_option("--ticks", ticks, "OnRunTimer calls of 2,000,000 cycles per run")
         ->check(CLI::Range(1, 100000));
     app.add_flag("--quick", quick, "fewer runs and ticks, for a smoke test");
+    app.add_option("--only", only, "letters of the workloads to measure (for example ab); the "
+                                   "tick, redraw and real-time figures need workload a");
     if (const auto status = ParseToolArgs(app, "velmora-bench", argc, argv)) return *status;
     if (quick) {
         runs = 1;
@@ -319,6 +322,8 @@ int main(int argc, char** argv) {
     std::printf("median of %d runs of %d x %d cycles each\n\n", runs, ticks, kBenchGrant);
     std::printf("%-2s %-52s %10s %9s %10s %9s %6s\n", "", "workload", "Mcycles/s", "ns/instr",
                 "floor Mc/s", "floor ns", "ratio");
+    if (!only.empty())
+        std::erase_if(list, [&](const Workload& w) { return only.find(w.name) == std::string::npos; });
     double mixThroughput = 0;
     const Workload* mix = nullptr;
     for (const Workload& w : list) {
