@@ -61,7 +61,7 @@ void NoOperation(const OpArg& a);
 // Memory transfers through pointer registers.
 void StoreByte(const OpArg& a);
 void LoadByte(const OpArg& a);
-void TransferRunStep(const OpArg& a);
+template <uint8_t kB0, int kColumn> void TransferRunStep(const OpArg& a); // b0 0x78-0x7F
 void TransferRunDisplaced(const OpArg& a);
 void BlockTransfer(const OpArg& a);
 void BlockSearch(const OpArg& a);

@@ -7,7 +7,7 @@
 
 namespace {
 // Pointer register of the transfers: b0 & 3 names ix, iy, iz or sp.
-inline int TransferPointer(uint8_t b0) {
+constexpr int TransferPointer(uint8_t b0) {
     return (b0 & 3) == 3 ? kSp : (b0 & 3);
 }
 
@@ -82,31 +82,70 @@ void LoadByte(const OpArg&) {
 }
 
 // stm/ldm with pointer stepping (b0 0x78-0x7B down, 0x7C-0x7F up). b1 bit 6 picks the upper
-// block form, bit 7 the load.
-void TransferRunStep(const OpArg&) {
+// block form, bit 7 the load; both are in the dispatch column, so every form is its own
+// instantiation.
+template <uint8_t kB0, int kColumn> void TransferRunStep(const OpArg&) {
+    constexpr int p = TransferPointer(kB0);
+    constexpr bool up = kB0 & 4, load = kColumn & 2, upperBlock = kColumn & 1;
     CpuState& c = g_cpu;
-    const uint8_t b0 = NextByte();
-    const int p = TransferPointer(b0);
+    NextByte();
     const uint8_t area = PtrArea(p);
     const uint8_t b1 = NextByte();
     const uint8_t b2 = NextByte();
-    const bool up = b0 & 4, load = b1 & 0x80;
-    uint8_t current = (b1 & 0x40) ? FieldUpperBlockStart(b1) : FieldLowerBlockStartDirect(b1, b2);
-    const uint8_t last = (b1 & 0x40) ? FieldUpperBlockLast(b1, b2) : FieldLowerDirect(b2);
-    for (;;) {
-        if (load) {
-            const uint16_t address = up ? PostIncrement(p) : PostDecrement(p);
-            c.R[current] = MemRead(area, address);
-        } else {
-            const uint16_t address = up ? PreIncrement(p) : PreDecrement(p);
-            MemWrite(area, address, c.R[current]);
+    uint8_t current = upperBlock ? FieldUpperBlockStart(b1) : FieldLowerBlockStartDirect(b1, b2);
+    const uint8_t last = upperBlock ? FieldUpperBlockLast(b1, b2) : FieldLowerDirect(b2);
+    int bytes = 0;
+    if ((current & 0x38) == 0x38) {
+        // The block lies in a group that holds the pointer registers' own bytes, so a byte moved
+        // may be the pointer itself: step the pointer in the register file at every byte.
+        for (;;) {
+            if (load) {
+                const uint16_t address = up ? PostIncrement(p) : PostDecrement(p);
+                c.R[current] = MemRead(area, address);
+            } else {
+                const uint16_t address = up ? PreIncrement(p) : PreDecrement(p);
+                MemWrite(area, address, c.R[current]);
+            }
+            ++bytes;
+            if (current == last) break;
+            current = GroupStep(current, c.StepDir);
         }
-        c.StepCycles += kRegisterOpCycles;
-        if (current == last) break;
-        current = GroupStep(current, c.StepDir);
+    } else {
+        // Otherwise the pointer stays in a local and is written back once.
+        constexpr int dir = up ? 1 : -1;
+        if (!up) c.StepDir = -1;
+        uint16_t pointer = PtrGet(p);
+        for (;;) {
+            if (load) {
+                c.R[current] = MemRead(area, pointer);
+                pointer = static_cast<uint16_t>(pointer + dir);
+            } else {
+                pointer = static_cast<uint16_t>(pointer + dir);
+                MemWrite(area, pointer, c.R[current]);
+            }
+            ++bytes;
+            if (current == last) break;
+            current = GroupStep(current, dir);
+        }
+        PtrSet(p, pointer);
     }
-    c.StepCycles += kRegisterOpCycles;
+    c.StepCycles += (bytes + 1) * kRegisterOpCycles;
 }
+
+#define VELMORA_TRANSFER_RUN_STEP(b0)                                                               \
+    template void TransferRunStep<b0, 0>(const OpArg&);                                            \
+    template void TransferRunStep<b0, 1>(const OpArg&);                                            \
+    template void TransferRunStep<b0, 2>(const OpArg&);                                            \
+    template void TransferRunStep<b0, 3>(const OpArg&);
+VELMORA_TRANSFER_RUN_STEP(0x78)
+VELMORA_TRANSFER_RUN_STEP(0x79)
+VELMORA_TRANSFER_RUN_STEP(0x7A)
+VELMORA_TRANSFER_RUN_STEP(0x7B)
+VELMORA_TRANSFER_RUN_STEP(0x7C)
+VELMORA_TRANSFER_RUN_STEP(0x7D)
+VELMORA_TRANSFER_RUN_STEP(0x7E)
+VELMORA_TRANSFER_RUN_STEP(0x7F)
+#undef VELMORA_TRANSFER_RUN_STEP
 
 // stm/ldm with a 5-bit displacement (b0 0x90-0x93 subtract, 0x94-0x97 add); P is unchanged.
 void TransferRunDisplaced(const OpArg&) {

@@ -24,21 +24,32 @@ VELMORA_HOT_INLINE RunOperands ConsumeRun(Preset preset) {
 }
 
 // Walks the run; Body(upper, lower, inTail) performs one ALU call. In the tail lower is -1.
+// The step direction is read once, after the first call (the operations that turn it do so on
+// their first call), and the cycles are charged once at the end: both stay in registers while
+// the body stores bytes.
 template <typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands op, Body body) {
     CpuState& c = g_cpu;
-    for (;;) {
-        body(op.u, op.j, false);
-        c.StepCycles += kRegisterOpCycles;
-        if (op.u == op.uLast) return;
-        if (op.hasLimit && op.j == op.limit) break;
-        op.u = GroupStep(op.u, c.StepDir);
-        op.j = GroupStep(op.j, c.StepDir);
+    body(op.u, op.j, false);
+    const int dir = c.StepDir;
+    int calls = 1;
+    if (op.u != op.uLast) {
+        for (;;) {
+            if (op.hasLimit && op.j == op.limit) {
+                do {
+                    op.u = GroupStep(op.u, dir);
+                    body(op.u, op.j, true);
+                    ++calls;
+                } while (op.u != op.uLast);
+                break;
+            }
+            op.u = GroupStep(op.u, dir);
+            op.j = GroupStep(op.j, dir);
+            body(op.u, op.j, false);
+            ++calls;
+            if (op.u == op.uLast) break;
+        }
     }
-    do {
-        op.u = GroupStep(op.u, c.StepDir);
-        body(op.u, op.j, true);
-        c.StepCycles += kRegisterOpCycles;
-    } while (op.u != op.uLast);
+    c.StepCycles += calls * kRegisterOpCycles;
 }
 } // namespace handler_detail
 
@@ -83,14 +94,16 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunImmForm() {
     const uint8_t last = FieldFullBlockLast(b1, b2);
     uint8_t k = FieldShortImm(b2);
     const bool keepImmediate = !kTest && b0 == 0x30;
+    int calls = 0, dir = 1;
     for (;;) {
         uint8_t copy = c.R[r], source = k;
         Op(kTest ? &copy : &c.R[r], &source, 0);
-        c.StepCycles += kRegisterOpCycles;
-        if (r == last) return;
-        r = GroupStep(r, c.StepDir);
+        if (++calls == 1) dir = c.StepDir; // as in WalkRun
+        if (r == last) break;
+        r = GroupStep(r, dir);
         if (!keepImmediate) k = 0;
     }
+    c.StepCycles += calls * kRegisterOpCycles;
 }
 
 template <AluFn Op, Preset P> void RunImm(const OpArg&) {

@@ -30,6 +30,9 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
                  static_cast<uint8_t>(b1 & 7), static_cast<uint8_t>(b2 >> 5), FieldIsIndirect(b2)};
     ApplyPreset(P);
     uint8_t k = (!kTest && ChainsFirstByte(b0)) ? c.R[run.j] : 0;
+    // The step direction is read after the first call, which is where rod, did and byd turn
+    // it; the cycles are charged once at the end.
+    int calls = 0, dir = 1;
     for (;;) {
         if constexpr (kTest) {
             uint8_t copy = c.R[run.j];
@@ -37,19 +40,23 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
         } else {
             k = Op(&c.R[run.j], nullptr, k);
         }
-        c.StepCycles += kRegisterOpCycles;
-        if (run.n == run.last) return;
-        const uint8_t e = c.StepDir == 1 ? 0 : 7;
+        if (++calls == 1) dir = c.StepDir;
+        if (run.n == run.last) {
+            c.StepCycles += calls * kRegisterOpCycles;
+            return;
+        }
+        const uint8_t e = dir == 1 ? 0 : 7;
         if (run.hasLimit && run.j == (run.limit ^ e)) break;
-        run.n = static_cast<uint8_t>((run.n + c.StepDir) & 7);
-        run.j = GroupStep(run.j, c.StepDir);
+        run.n = static_cast<uint8_t>((run.n + dir) & 7);
+        run.j = GroupStep(run.j, dir);
     }
     do {
-        run.n = static_cast<uint8_t>((run.n + c.StepDir) & 7);
+        run.n = static_cast<uint8_t>((run.n + dir) & 7);
         uint8_t scratch = 0;
         k = Op(&scratch, nullptr, k);
-        c.StepCycles += kRegisterOpCycles;
+        ++calls;
     } while (run.n != run.last);
+    c.StepCycles += calls * kRegisterOpCycles;
 }
 
 template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
@@ -61,6 +68,7 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
     const uint8_t last = FieldUpperBlockLast(b1, b2);
     ApplyPreset(P);
     uint8_t k = (!kTest && ChainsFirstByte(b0)) ? c.R[j] : 0;
+    int calls = 0, dir = 1;
     for (;;) {
         if constexpr (kTest) {
             uint8_t copy = c.R[j];
@@ -68,10 +76,11 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
         } else {
             k = Op(&c.R[j], nullptr, k);
         }
-        c.StepCycles += kRegisterOpCycles;
-        if (j == last) return;
-        j = GroupStep(j, c.StepDir);
+        if (++calls == 1) dir = c.StepDir; // as in RunLower
+        if (j == last) break;
+        j = GroupStep(j, dir);
     }
+    c.StepCycles += calls * kRegisterOpCycles;
 }
 } // namespace handler_detail
 
