@@ -4,6 +4,8 @@
 
 #include "core/Cpu.h"
 
+#include <cassert>
+
 inline constexpr int kOpcodeIndices = 736;
 
 // Opcode index of an instruction whose first bytes are b0 and b1.
@@ -27,6 +29,17 @@ VELMORA_HOT_INLINE int FetchInstruction() {
     }
     c.BytePos = 0;
     return OpcodeIndex(c.Buf[0], c.Buf[1]);
+}
+
+// Every handler starts right after FetchInstruction, which left BytePos at 0: the handlers
+// say so first, which lets the optimiser resolve the byte positions of their NextByte calls
+// at compile time instead of testing and clamping BytePos at every byte. Debug builds check it.
+VELMORA_HOT_INLINE void InstructionStart() {
+#ifdef NDEBUG
+    if (g_cpu.BytePos != 0) __builtin_unreachable();
+#else
+    assert(g_cpu.BytePos == 0);
+#endif
 }
 
 // External fetch cost of one consumed byte.

@@ -40,6 +40,7 @@ uint16_t InPage(uint8_t low) {
 } // namespace
 
 void Jump(const OpArg&) {
+    InstructionStart();
     const bool taken = ConditionHolds(NextByte());
     const uint16_t target = ConsumeAddress();
     if (taken) g_cpu.PC = target;
@@ -47,6 +48,7 @@ void Jump(const OpArg&) {
 }
 
 void Call(const OpArg&) {
+    InstructionStart();
     const bool taken = ConditionHolds(NextByte());
     const uint16_t target = ConsumeAddress();
     if (taken) {
@@ -57,11 +59,13 @@ void Call(const OpArg&) {
 }
 
 void Return(const OpArg&) {
+    InstructionStart();
     if (ConditionHolds(NextByte())) g_cpu.PC = PopWord();
     g_cpu.StepCycles += kConditionCycles + kReturnExtraCycles;
 }
 
 void ShortJump(const OpArg&) {
+    InstructionStart();
     const bool taken = ConditionHolds(NextByte());
     const uint8_t low = NextByte();
     if (taken) g_cpu.PC = InPage(low);
@@ -69,6 +73,7 @@ void ShortJump(const OpArg&) {
 }
 
 void ShortCall(const OpArg&) {
+    InstructionStart();
     const bool taken = ConditionHolds(NextByte());
     const uint8_t low = NextByte();
     if (taken) {
@@ -81,6 +86,7 @@ void ShortCall(const OpArg&) {
 // rti consumes no byte at all: it leaves the highest-priority requested source (clearing it in
 // both latches), then pops PC.
 void ReturnFromInterrupt(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     for (int i = 0; i < 4; ++i) {
         const uint8_t m = static_cast<uint8_t>(1 << i);
@@ -96,6 +102,7 @@ void ReturnFromInterrupt(const OpArg&) {
 
 // trp pushes its own address, so a return from the trap routine comes back to the trp.
 void Trap(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     PushWord(c.PC);
     NextByte();
@@ -105,6 +112,7 @@ void Trap(const OpArg&) {
 
 // The register pair always comes from the direct fields, even with b2 bit 4 set.
 void LoadPair(const OpArg& a) {
+    InstructionStart();
     CpuState& c = g_cpu;
     NextByte();
     const uint8_t high = c.R[FieldUpper(NextByte())];
@@ -118,6 +126,7 @@ void LoadPair(const OpArg& a) {
 }
 
 void PowerOff(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     NextByte();
     c.OFF = 1;
@@ -131,11 +140,13 @@ void PowerOff(const OpArg&) {
 }
 
 void Wait(const OpArg&) {
+    InstructionStart();
     NextByte();
     g_cpu.WAIT = 1;
 }
 
 void NoOperation(const OpArg&) {
+    InstructionStart();
     NextByte();
     g_cpu.StepCycles += kRegisterOpCycles;
 }

@@ -13,9 +13,8 @@ struct MemOperand {
     uint8_t value;
 };
 
-// The preset comes before any byte is consumed; then b0 names the pointer.
-VELMORA_HOT_INLINE MemOperand ConsumeMemOperand(Preset preset) {
-    ApplyPreset(preset);
+// b0 names the pointer. The handlers apply the preset once their bytes are consumed.
+VELMORA_HOT_INLINE MemOperand ConsumeMemOperand() {
     const uint8_t b0 = NextByte();
     const int p = (b0 >> 4) & 1;
     const uint8_t area = PtrArea(p);
@@ -47,29 +46,36 @@ VELMORA_HOT_INLINE uint16_t ConsumeWordOperand(int& p) {
 } // namespace handler_detail
 
 template <AluFn Op, Preset P> void MemReg(const OpArg&) {
-    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand(P);
+    InstructionStart();
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand();
     const uint8_t s = handler_detail::MemRegisterField(NextByte());
+    ApplyPreset(P);
     Op(&m.value, &g_cpu.R[s], 0);
     MemWrite(m.area, m.address, m.value);
     g_cpu.StepCycles += kMemoryOpCycles;
 }
 
 template <AluFn Op, Preset P> void MemRegTest(const OpArg&) {
-    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand(P);
+    InstructionStart();
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand();
     uint8_t s = g_cpu.R[handler_detail::MemRegisterField(NextByte())];
+    ApplyPreset(P);
     Op(&m.value, &s, 0);
     g_cpu.StepCycles += kMemoryTestCycles;
 }
 
 template <AluFn Op, Preset P> void MemImm(const OpArg&) {
-    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand(P);
+    InstructionStart();
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand();
     uint8_t imm = NextByte();
+    ApplyPreset(P);
     Op(&m.value, &imm, 0);
     MemWrite(m.area, m.address, m.value);
     g_cpu.StepCycles += kMemoryOpCycles;
 }
 
 inline void LoadWord(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     const int p = NextByte() & 7;
     c.R[kPtrHigh + p] = NextByte();
@@ -79,6 +85,7 @@ inline void LoadWord(const OpArg&) {
 
 // The carry out of 16 bits is not recorded anywhere; F is unchanged.
 inline void AddWord(const OpArg&) {
+    InstructionStart();
     int p = 0;
     const uint16_t operand = handler_detail::ConsumeWordOperand(p);
     PtrSet(p, static_cast<uint16_t>(PtrGet(p) + operand));
@@ -86,6 +93,7 @@ inline void AddWord(const OpArg&) {
 }
 
 inline void SubWord(const OpArg&) {
+    InstructionStart();
     int p = 0;
     const uint16_t operand = handler_detail::ConsumeWordOperand(p);
     PtrSet(p, static_cast<uint16_t>(PtrGet(p) - operand));

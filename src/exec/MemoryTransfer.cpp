@@ -61,6 +61,7 @@ uint16_t SingleAddress(uint8_t b0, int p) {
 } // namespace
 
 void StoreByte(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     const uint8_t b0 = NextByte();
     const int p = TransferPointer(b0);
@@ -72,6 +73,7 @@ void StoreByte(const OpArg&) {
 }
 
 void LoadByte(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     const uint8_t b0 = NextByte();
     const int p = TransferPointer(b0);
@@ -85,6 +87,7 @@ void LoadByte(const OpArg&) {
 // block form, bit 7 the load; both are in the dispatch column, so every form is its own
 // instantiation.
 template <uint8_t kB0, int kColumn> void TransferRunStep(const OpArg&) {
+    InstructionStart();
     constexpr int p = TransferPointer(kB0);
     constexpr bool up = kB0 & 4, load = kColumn & 2, upperBlock = kColumn & 1;
     CpuState& c = g_cpu;
@@ -132,7 +135,7 @@ template <uint8_t kB0, int kColumn> void TransferRunStep(const OpArg&) {
     c.StepCycles += (bytes + 1) * kRegisterOpCycles;
 }
 
-#define VELMORA_TRANSFER_RUN_STEP(b0)                                                               \
+#define VELMORA_TRANSFER_RUN_STEP(b0)                                                              \
     template void TransferRunStep<b0, 0>(const OpArg&);                                            \
     template void TransferRunStep<b0, 1>(const OpArg&);                                            \
     template void TransferRunStep<b0, 2>(const OpArg&);                                            \
@@ -149,6 +152,7 @@ VELMORA_TRANSFER_RUN_STEP(0x7F)
 
 // stm/ldm with a 5-bit displacement (b0 0x90-0x93 subtract, 0x94-0x97 add); P is unchanged.
 void TransferRunDisplaced(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     constexpr int kStoreExtraCycles = 6, kLoadExtraCycles = 4;
     const uint8_t b0 = NextByte();
@@ -184,6 +188,7 @@ void TransferRunDisplaced(const OpArg&) {
 // register is not yet 0, PC goes back to the instruction, so each repetition is a full step
 // that interrupts, the debugger and the cycle budget all see.
 void BlockTransfer(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     const uint16_t start = c.PC;
     NextByte();
@@ -202,6 +207,7 @@ void BlockTransfer(const OpArg&) {
 // sdn/sup: steps ix and compares the byte there with the compare register; repeats while it
 // differs and the counter has not reached 0.
 void BlockSearch(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     const uint16_t start = c.PC;
     NextByte();

@@ -9,29 +9,33 @@ namespace handler_detail {
 struct PairOperands {
     uint8_t upper, lower;
 };
-// Consumes b0 (with the preset), b1 and b2; the indirect lower register reads AS now.
+// Consumes b0, b1 and b2, then applies the preset (where it falls among the byte reads cannot
+// be seen; after them, the reads stay together); the indirect lower register reads AS now.
 VELMORA_HOT_INLINE PairOperands ConsumePair(Preset preset) {
     NextByte();
-    ApplyPreset(preset);
     const uint8_t b1 = NextByte();
     const uint8_t b2 = NextByte();
+    ApplyPreset(preset);
     return {FieldUpper(b1), FieldLower(b2, g_cpu.AS)};
 }
 } // namespace handler_detail
 
 template <AluFn Op, Preset P> void PairLo(const OpArg&) {
+    InstructionStart();
     const handler_detail::PairOperands op = handler_detail::ConsumePair(P);
     Op(&g_cpu.R[op.lower], &g_cpu.R[op.upper], 0);
     g_cpu.StepCycles += kRegisterOpCycles;
 }
 
 template <AluFn Op, Preset P> void PairUp(const OpArg&) {
+    InstructionStart();
     const handler_detail::PairOperands op = handler_detail::ConsumePair(P);
     Op(&g_cpu.R[op.upper], &g_cpu.R[op.lower], 0);
     g_cpu.StepCycles += kRegisterOpCycles;
 }
 
 template <AluFn Op, Preset P> void PairTestLo(const OpArg&) {
+    InstructionStart();
     const handler_detail::PairOperands op = handler_detail::ConsumePair(P);
     uint8_t d = g_cpu.R[op.lower], s = g_cpu.R[op.upper];
     Op(&d, &s, 0);
@@ -39,6 +43,7 @@ template <AluFn Op, Preset P> void PairTestLo(const OpArg&) {
 }
 
 template <AluFn Op, Preset P> void PairTestUp(const OpArg&) {
+    InstructionStart();
     const handler_detail::PairOperands op = handler_detail::ConsumePair(P);
     uint8_t d = g_cpu.R[op.upper], s = g_cpu.R[op.lower];
     Op(&d, &s, 0);
@@ -58,13 +63,16 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RegImmForm() {
 }
 
 template <AluFn Op, Preset P> void RegImm(const OpArg&) {
+    InstructionStart();
     RegImmForm<Op, P, false>();
 }
 template <AluFn Op, Preset P> void RegImmTest(const OpArg&) {
+    InstructionStart();
     RegImmForm<Op, P, true>();
 }
 
 inline void TwinImmLoad(const OpArg&) {
+    InstructionStart();
     NextByte();
     const uint8_t r = FieldFull(NextByte());
     const uint8_t imm = NextByte();

@@ -15,9 +15,9 @@ struct RunOperands {
 
 VELMORA_HOT_INLINE RunOperands ConsumeRun(Preset preset) {
     NextByte();
-    ApplyPreset(preset);
     const uint8_t b1 = NextByte();
     const uint8_t b2 = NextByte();
+    ApplyPreset(preset); // as in ConsumePair
     const uint8_t as = g_cpu.AS;
     return {FieldUpperBlockStart(b1), FieldUpperBlockLast(b1, b2), FieldLowerBlockStart(b1, b2, as),
             FieldLowerBlockLimit(b2, as), FieldIsIndirect(b2)};
@@ -54,6 +54,7 @@ template <typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands op, Body bo
 } // namespace handler_detail
 
 template <AluFn Op, Preset P> void RunPairLo(const OpArg&) {
+    InstructionStart();
     handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t scratch = 0;
         Op(tail ? &scratch : &g_cpu.R[j], &g_cpu.R[u], 0);
@@ -61,6 +62,7 @@ template <AluFn Op, Preset P> void RunPairLo(const OpArg&) {
 }
 
 template <AluFn Op, Preset P> void RunPairUp(const OpArg&) {
+    InstructionStart();
     handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t scratch = 0;
         Op(&g_cpu.R[u], tail ? &scratch : &g_cpu.R[j], 0);
@@ -68,6 +70,7 @@ template <AluFn Op, Preset P> void RunPairUp(const OpArg&) {
 }
 
 template <AluFn Op, Preset P> void RunPairTestLo(const OpArg&) {
+    InstructionStart();
     handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t d = tail ? 0 : g_cpu.R[j], s = g_cpu.R[u];
         Op(&d, &s, 0);
@@ -75,6 +78,7 @@ template <AluFn Op, Preset P> void RunPairTestLo(const OpArg&) {
 }
 
 template <AluFn Op, Preset P> void RunPairTestUp(const OpArg&) {
+    InstructionStart();
     handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t d = g_cpu.R[u], s = tail ? 0 : g_cpu.R[j];
         Op(&d, &s, 0);
@@ -87,9 +91,9 @@ template <AluFn Op, Preset P> void RunPairTestUp(const OpArg&) {
 template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunImmForm() {
     CpuState& c = g_cpu;
     const uint8_t b0 = NextByte();
-    ApplyPreset(P);
     const uint8_t b1 = NextByte();
     const uint8_t b2 = NextByte();
+    ApplyPreset(P);
     uint8_t r = FieldFull(b1);
     const uint8_t last = FieldFullBlockLast(b1, b2);
     uint8_t k = FieldShortImm(b2);
@@ -107,8 +111,10 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunImmForm() {
 }
 
 template <AluFn Op, Preset P> void RunImm(const OpArg&) {
+    InstructionStart();
     RunImmForm<Op, P, false>();
 }
 template <AluFn Op, Preset P> void RunImmTest(const OpArg&) {
+    InstructionStart();
     RunImmForm<Op, P, true>();
 }

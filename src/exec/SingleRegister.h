@@ -85,6 +85,7 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
 } // namespace handler_detail
 
 template <AluFn Op, Preset P> void Single(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     const uint8_t b0 = NextByte();
     const uint8_t r = FieldFull(NextByte());
@@ -95,6 +96,7 @@ template <AluFn Op, Preset P> void Single(const OpArg&) {
 }
 
 template <AluFn Op, Preset P> void SingleTest(const OpArg&) {
+    InstructionStart();
     CpuState& c = g_cpu;
     NextByte();
     uint8_t copy = c.R[FieldFull(NextByte())];
@@ -104,14 +106,18 @@ template <AluFn Op, Preset P> void SingleTest(const OpArg&) {
 }
 
 template <AluFn Op, Preset P> void SingleRunLo(const OpArg&) {
+    InstructionStart();
     handler_detail::RunLower<Op, P, false>();
 }
 template <AluFn Op, Preset P> void SingleRunUp(const OpArg&) {
+    InstructionStart();
     handler_detail::RunUpper<Op, P, false>();
 }
 template <AluFn Op, Preset P> void SingleRunTestLo(const OpArg&) {
+    InstructionStart();
     handler_detail::RunLower<Op, P, true>();
 }
 template <AluFn Op, Preset P> void SingleRunTestUp(const OpArg&) {
+    InstructionStart();
     handler_detail::RunUpper<Op, P, true>();
 }

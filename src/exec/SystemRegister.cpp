@@ -58,6 +58,7 @@ uint8_t ReadSpecial(SpecialReg reg) {
 
 // b0 0x88-0x8B: the whole of b1 into IE, DS, KC or PD.
 void PutSpecialImm(const OpArg& a) {
+    InstructionStart();
     NextByte();
     WriteSpecial(a.reg, NextByte());
     g_cpu.StepCycles += kRegisterOpCycles;
@@ -65,6 +66,7 @@ void PutSpecialImm(const OpArg& a) {
 
 // b0 0x8C-0x8F: b1 bit 7 picks one of a pair of 7-bit registers, bits 6-0 are the value.
 void PutSpecialImm7(const OpArg& a) {
+    InstructionStart();
     NextByte();
     const uint8_t b1 = NextByte();
     WriteSpecial((b1 & 0x80) ? a.reg2 : a.reg, b1 & 0x7F);
@@ -73,6 +75,7 @@ void PutSpecialImm7(const OpArg& a) {
 
 // b0 0x98-0x9D, b1 bit 7 = 0: a register of the file into IE, DS, KC, PD, F or AS.
 void PutSpecialReg(const OpArg& a) {
+    InstructionStart();
     NextByte();
     WriteSpecial(a.reg, g_cpu.R[FieldFull(NextByte())]);
     g_cpu.StepCycles += kRegisterOpCycles;
@@ -80,6 +83,7 @@ void PutSpecialReg(const OpArg& a) {
 
 // b0 0x98-0x9D, b1 bit 7 = 1: IE, DS, KI, PD, F or AS into a register of the file.
 void GetSpecialReg(const OpArg& a) {
+    InstructionStart();
     NextByte();
     g_cpu.R[FieldFull(NextByte())] = ReadSpecial(a.reg);
     g_cpu.StepCycles += kRegisterOpCycles;
