@@ -10,6 +10,7 @@
 #include "core/Cpu.h"
 #include "core/Fetch.h"
 #include "core/Machine.h"
+#include "exec/Handlers.h"
 #include "host/RunLoop.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
@@ -139,7 +140,7 @@ constexpr FloorCost FloorCostOf(int index) {
 // The bytes are read through the same primitives as a handler reads them, and stored to a sink
 // so that the reads stay (a plain store, which adds no dependence from one step to the next).
 uint8_t g_floorSink = 0;
-template <int kBytes, int kCycles> void FloorHandler() {
+template <int kBytes, int kCycles> void FloorHandler(const OpArg&) {
     InstructionStart();
     uint8_t bytes = 0;
     for (int i = 0; i < kBytes; ++i) bytes ^= NextByte();
@@ -147,10 +148,15 @@ template <int kBytes, int kCycles> void FloorHandler() {
     g_cpu.StepCycles += kCycles;
 }
 
-using FloorFn = void (*)();
+// Entries shaped as the real dispatch table's (handler and argument), called as the real
+// dispatcher calls them.
+struct FloorEntry {
+    Handler handler;
+    OpArg arg = {};
+};
 template <size_t... I>
-constexpr std::array<FloorFn, sizeof...(I)> BuildFloor(std::index_sequence<I...>) {
-    return {&FloorHandler<FloorCostOf(I).bytes, FloorCostOf(I).cycles>...};
+constexpr std::array<FloorEntry, sizeof...(I)> BuildFloor(std::index_sequence<I...>) {
+    return {FloorEntry{&FloorHandler<FloorCostOf(I).bytes, FloorCostOf(I).cycles>}...};
 }
 constexpr auto kFloor = BuildFloor(std::make_index_sequence<kOpcodeIndices>{});
 static_assert(kFloor.size() == kOpcodeIndices);
@@ -212,7 +218,10 @@ Throughput Measure(const Workload& w, int ticks, int runs) {
         for (uint16_t pc : g_trace) {
             g_cpu.PC = pc;
             g_cpu.StepCycles = 0;
-            kFloor[FetchInstruction()]();
+            const int index = FetchInstruction(); // what ExecuteInstruction does
+            g_cpu.StepDir = 1;
+            const FloorEntry& entry = kFloor[index];
+            entry.handler(entry.arg);
             total += g_cpu.StepCycles;
         }
         floorTimes.push_back(Seconds(start, Clock::now()));
