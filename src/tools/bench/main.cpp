@@ -137,13 +137,18 @@ constexpr FloorCost FloorCostOf(int index) {
     return {2, 12};
 }
 
-// The bytes are read through the same primitives as a handler reads them, and stored to a sink
-// so that the reads stay (a plain store, which adds no dependence from one step to the next).
-uint8_t g_floorSink = 0;
+// The bytes are read through the same primitives as a handler reads them, and stored to a
+// volatile sink so that the reads stay (a plain store: no dependence from one step to the next).
+volatile uint8_t g_floorSink = 0;
 template <int kBytes, int kCycles> void FloorHandler(const OpArg&) {
+    static_assert(kBytes <= 3);
     InstructionStart();
+    // Written out rather than as a loop, as the handlers read their bytes: the optimiser then
+    // keeps what InstructionStart tells it.
     uint8_t bytes = 0;
-    for (int i = 0; i < kBytes; ++i) bytes ^= NextByte();
+    if constexpr (kBytes >= 1) bytes ^= NextByte();
+    if constexpr (kBytes >= 2) bytes ^= NextByte();
+    if constexpr (kBytes >= 3) bytes ^= NextByte();
     g_floorSink = bytes;
     g_cpu.StepCycles += kCycles;
 }
