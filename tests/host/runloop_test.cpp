@@ -3,6 +3,7 @@
 
 #include "core/Cpu.h"
 #include "core/Machine.h"
+#include "debug/Program.h"
 #include "host/RunLoop.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
@@ -11,6 +12,9 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -307,3 +311,56 @@ TEST(PowerReset, ResetsControllerAndProcessorButKeepsMemory) {
     EXPECT_EQ(g_cpu.R[0x3F], 0xBB);
 }
 } // namespace
+
+// The run loop has a fast inner loop for ticks without a step count, a breakpoint or a step
+// hook, and a checking loop for the rest. Both must leave exactly the same machine: the
+// benchmark's instruction mix (every instruction form it uses, display transfer, timer
+// interrupts) is run through each, from the internal ROM and from external memory.
+TEST_F(RunTick, FastAndCheckingLoopsLeaveTheSameMachine) {
+    std::ifstream in(VELMORA_TEST_DATA "/../bench/mix.asm");
+    ASSERT_TRUE(in) << "tests/bench/mix.asm";
+    std::stringstream source;
+    source << in.rdbuf();
+    for (const char* code : {"&h0010", "&h2000"}) {
+        const ProgramImage image =
+            AssembleProgram(std::string("CODE equ ") + code + "\n" + source.str());
+        ASSERT_TRUE(image.Ok()) << code;
+        auto run = [&](bool checking) {
+            ResetMachine();
+            std::copy(image.Rom.begin(), image.Rom.end(), g_cpu.Rom);
+            std::copy(image.Ext.begin(), image.Ext.end(), g_cpu.Ext);
+            g_run.OscFreq = 2000;
+            StartEmulation();
+            StepHook = checking ? +[](uint16_t) {} : nullptr;
+            // Ticks of uneven length, so that ticks end inside runs and row transfers.
+            for (int tick = 0; tick < 60; ++tick) {
+                g_run.CyclesPerTick = 20000 + 977 * (tick % 7);
+                OnRunTimer();
+            }
+            StepHook = nullptr;
+            return std::make_pair(g_cpu, g_lcd);
+        };
+        const auto fast = run(false);
+        const auto checking = run(true);
+        const CpuState& a = fast.first;
+        const CpuState& b = checking.first;
+        EXPECT_EQ(a.PC, b.PC) << code;
+        EXPECT_EQ(a.F, b.F) << code;
+        EXPECT_EQ(a.IRQ, b.IRQ) << code;
+        EXPECT_EQ(a.ISR, b.ISR) << code;
+        EXPECT_EQ(a.WAIT, b.WAIT) << code;
+        EXPECT_EQ(a.StepDir, b.StepDir) << code;
+        EXPECT_EQ(a.CycleBalance, b.CycleBalance) << code;
+        EXPECT_EQ(0, std::memcmp(a.R, b.R, sizeof a.R)) << code;
+        EXPECT_EQ(0, std::memcmp(a.Ram, b.Ram, sizeof a.Ram)) << code;
+        const LcdState& la = fast.second;
+        const LcdState& lb = checking.second;
+        EXPECT_EQ(la.RowCycles, lb.RowCycles) << code;
+        EXPECT_EQ(la.ColumnCounter, lb.ColumnCounter) << code;
+        EXPECT_EQ(la.RowCounter, lb.RowCounter) << code;
+        EXPECT_EQ(la.TimerPrescale, lb.TimerPrescale) << code;
+        EXPECT_EQ(0, std::memcmp(la.FrameBuffer, lb.FrameBuffer, sizeof la.FrameBuffer)) << code;
+        // The mix ran: the timer interrupt counted in r96 and the display was filled.
+        EXPECT_GT(a.R[96], 0) << code;
+    }
+}
