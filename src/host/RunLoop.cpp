@@ -39,15 +39,26 @@ void StopLoop() {
     // Nothing inside a step sets StopRequest, a step count, a breakpoint or the hook: they
     // change only between ticks. Without any of them the loop only runs steps, with the
     // balance kept in a local so it can live in a register.
+    // The LCD controller's counters are copied into locals for the same reason; no step reads
+    // them from g_lcd.
     if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0) {
+        LcdState& l = g_lcd;
+        struct {
+            int32_t RowCycles;
+            uint8_t ColumnCounter, RowCounter, TimerPrescale;
+        } lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
         int32_t balance = c.CycleBalance;
         while (balance > 0) {
             c.StepCycles = 0;
             CpuStep();
-            LcdStep();
+            LcdStepOn(lcd);
             balance -= c.StepCycles;
         }
         c.CycleBalance = balance;
+        l.RowCycles = lcd.RowCycles;
+        l.ColumnCounter = lcd.ColumnCounter;
+        l.RowCounter = lcd.RowCounter;
+        l.TimerPrescale = lcd.TimerPrescale;
         return;
     }
     while (c.CycleBalance > 0) {

@@ -9,10 +9,6 @@
 
 LcdState g_lcd;
 
-namespace {
-constexpr int kTransferCycles = 4;
-constexpr int kTimerSource = 3;
-} // namespace
 
 void LcdReset() {
     g_lcd.RowCycles = 0;
@@ -23,39 +19,7 @@ void LcdReset() {
 }
 
 void LcdStep() {
-    CpuState& c = g_cpu;
-    LcdState& l = g_lcd;
-    if ((c.S6 & 1) && l.ColumnCounter <= c.S7) {
-        const int index = l.RowCounter * kLcdRowBytes + l.ColumnCounter;
-        ++l.ColumnCounter;
-        const uint16_t offset = static_cast<uint16_t>(l.RowCounter * (c.S7 + 1) + l.ColumnCounter);
-        const uint16_t address = (c.PE & 0x40) ? static_cast<uint16_t>(c.LA + offset)
-                                               : static_cast<uint16_t>(c.LA - offset);
-        if (index < kFrameBytes) l.FrameBuffer[index] = MemRead(3, address);
-        c.StepCycles += kTransferCycles;
-    }
-    l.RowCycles += c.StepCycles;
-    const int32_t period = c.S5 * 16;
-    if (l.RowCycles >= period) {
-        l.ColumnCounter = 0;
-        ++l.RowCounter;
-        if (l.RowCounter > (c.S6 & 0x0E) * 8) l.RowCounter = 0;
-        if (c.TM > 0) {
-            ++l.TimerPrescale;
-            if (l.TimerPrescale >= c.TM) {
-                l.TimerPrescale = 0;
-                RequestInterrupt(kTimerSource);
-            }
-        }
-        l.RowCycles -= period;
-        // With a period shorter than a step the surplus only grows; fold it back by whole
-        // periods (or to the cap when the period is 0) so it never overflows.
-        if (l.RowCycles > kRowCyclesCap) {
-            l.RowCycles = period > 0
-                              ? kRowCyclesCap - (kRowCyclesCap % period) + (l.RowCycles % period)
-                              : kRowCyclesCap;
-        }
-    }
+    LcdStepOn(g_lcd);
 }
 
 void LcdFill(uint32_t colour) {

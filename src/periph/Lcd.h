@@ -2,6 +2,8 @@
 // timer of interrupt source 3; and the rendering of the frame buffer into a 192 x 128 bitmap.
 #pragma once
 
+#include "core/Cpu.h"
+
 #include <cstdint>
 
 inline constexpr int kLcdRows = 64;
@@ -39,6 +41,46 @@ extern LcdState g_lcd;
 void LcdReset();
 // Per-step update, called by the run loop after each CpuStep.
 void LcdStep();
+
+// The per-step update on any object holding the four counters (RowCycles, ColumnCounter,
+// RowCounter, TimerPrescale): g_lcd, or the run loop's own copy, which the compiler can keep in
+// registers for a whole tick since no instruction touches the LCD controller's counters.
+template <typename Counters> VELMORA_HOT_INLINE void LcdStepOn(Counters& l) {
+    constexpr int kTransferCycles = 4;
+    constexpr int kTimerSource = 3;
+    CpuState& c = g_cpu;
+    if ((c.S6 & 1) && l.ColumnCounter <= c.S7) {
+        const int index = l.RowCounter * kLcdRowBytes + l.ColumnCounter;
+        ++l.ColumnCounter;
+        const uint16_t offset = static_cast<uint16_t>(l.RowCounter * (c.S7 + 1) + l.ColumnCounter);
+        const uint16_t address = (c.PE & 0x40) ? static_cast<uint16_t>(c.LA + offset)
+                                               : static_cast<uint16_t>(c.LA - offset);
+        if (index < kFrameBytes) g_lcd.FrameBuffer[index] = MemRead(3, address);
+        c.StepCycles += kTransferCycles;
+    }
+    l.RowCycles += c.StepCycles;
+    const int32_t period = c.S5 * 16;
+    if (l.RowCycles >= period) {
+        l.ColumnCounter = 0;
+        ++l.RowCounter;
+        if (l.RowCounter > (c.S6 & 0x0E) * 8) l.RowCounter = 0;
+        if (c.TM > 0) {
+            ++l.TimerPrescale;
+            if (l.TimerPrescale >= c.TM) {
+                l.TimerPrescale = 0;
+                RequestInterrupt(kTimerSource);
+            }
+        }
+        l.RowCycles -= period;
+        // With a period shorter than a step the surplus only grows; fold it back by whole
+        // periods (or to the cap when the period is 0) so it never overflows.
+        if (l.RowCycles > kRowCyclesCap) {
+            l.RowCycles = period > 0
+                              ? kRowCyclesCap - (kRowCyclesCap % period) + (l.RowCycles % period)
+                              : kRowCyclesCap;
+        }
+    }
+}
 // Paints the changed frame-buffer bytes into LcdBitmap.
 void LcdRedraw();
 // Fills the whole bitmap with one colour.
