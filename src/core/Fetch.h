@@ -31,14 +31,15 @@ VELMORA_HOT_INLINE int FetchInstruction() {
     return OpcodeIndex(c.Buf[0], c.Buf[1]);
 }
 
-// Every handler starts right after FetchInstruction, which left BytePos at 0: the handlers
-// say so first, which lets the optimiser resolve the byte positions of their NextByte calls
-// at compile time instead of testing and clamping BytePos at every byte. Debug builds check it.
+// Every handler starts right after FetchInstruction, which left BytePos at 0, and the
+// dispatcher, which set the step direction to +1. The handlers say so first: the optimiser then
+// resolves the byte positions of their NextByte calls at compile time instead of testing and
+// clamping BytePos at every byte. Debug builds check it.
 VELMORA_HOT_INLINE void InstructionStart() {
 #ifdef NDEBUG
-    if (g_cpu.BytePos != 0) __builtin_unreachable();
+    if (g_cpu.BytePos != 0 || g_cpu.StepDir != 1) __builtin_unreachable();
 #else
-    assert(g_cpu.BytePos == 0);
+    assert(g_cpu.BytePos == 0 && g_cpu.StepDir == 1);
 #endif
 }
 

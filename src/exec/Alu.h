@@ -286,3 +286,7 @@ VELMORA_HOT_INLINE uint8_t AluSwp2(uint8_t* d, uint8_t* s, uint8_t) {
     *s = alu_detail::SwapDigits(S);
     return 0;
 }
+
+// The operations that turn the step direction to -1 (on every call, so from the first on).
+template <AluFn Op>
+inline constexpr bool kTurnsStepDirection = Op == AluRod || Op == AluDid || Op == AluByd;

@@ -24,17 +24,24 @@ VELMORA_HOT_INLINE RunOperands ConsumeRun(Preset preset) {
 }
 
 // Walks the run; Body(upper, lower, inTail) performs one ALU call. In the tail lower is -1.
-// The step direction is read once, after the first call (the operations that turn it do so on
-// their first call), and the cycles are charged once at the end: both stay in registers while
-// the body stores bytes.
-template <typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands op, Body body) {
+// The dispatcher set the step direction to +1, and only rod, did and byd turn it (on their
+// first call): for the other operations it is the constant +1, for those it is read once after
+// the first call. The cycles are charged once at the end.
+template <AluFn Op, typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands op, Body body) {
     CpuState& c = g_cpu;
     body(op.u, op.j, false);
-    const int dir = c.StepDir;
+    const int dir = kTurnsStepDirection<Op> ? c.StepDir : 1;
     int calls = 1;
-    if (op.u != op.uLast) {
+    if (!op.hasLimit) {
+        while (op.u != op.uLast) {
+            op.u = GroupStep(op.u, dir);
+            op.j = GroupStep(op.j, dir);
+            body(op.u, op.j, false);
+            ++calls;
+        }
+    } else if (op.u != op.uLast) {
         for (;;) {
-            if (op.hasLimit && op.j == op.limit) {
+            if (op.j == op.limit) {
                 do {
                     op.u = GroupStep(op.u, dir);
                     body(op.u, op.j, true);
@@ -55,7 +62,7 @@ template <typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands op, Body bo
 
 template <AluFn Op, Preset P> void RunPairLo(const OpArg&) {
     InstructionStart();
-    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
+    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t scratch = 0;
         Op(tail ? &scratch : &g_cpu.R[j], &g_cpu.R[u], 0);
     });
@@ -63,7 +70,7 @@ template <AluFn Op, Preset P> void RunPairLo(const OpArg&) {
 
 template <AluFn Op, Preset P> void RunPairUp(const OpArg&) {
     InstructionStart();
-    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
+    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t scratch = 0;
         Op(&g_cpu.R[u], tail ? &scratch : &g_cpu.R[j], 0);
     });
@@ -71,7 +78,7 @@ template <AluFn Op, Preset P> void RunPairUp(const OpArg&) {
 
 template <AluFn Op, Preset P> void RunPairTestLo(const OpArg&) {
     InstructionStart();
-    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
+    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t d = tail ? 0 : g_cpu.R[j], s = g_cpu.R[u];
         Op(&d, &s, 0);
     });
@@ -79,7 +86,7 @@ template <AluFn Op, Preset P> void RunPairTestLo(const OpArg&) {
 
 template <AluFn Op, Preset P> void RunPairTestUp(const OpArg&) {
     InstructionStart();
-    handler_detail::WalkRun(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
+    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
         uint8_t d = g_cpu.R[u], s = tail ? 0 : g_cpu.R[j];
         Op(&d, &s, 0);
     });
@@ -102,7 +109,7 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunImmForm() {
     for (;;) {
         uint8_t copy = c.R[r], source = k;
         Op(kTest ? &copy : &c.R[r], &source, 0);
-        if (++calls == 1) dir = c.StepDir; // as in WalkRun
+        if (++calls == 1) dir = kTurnsStepDirection<Op> ? c.StepDir : 1; // as in WalkRun
         if (r == last) break;
         r = GroupStep(r, dir);
         if (!keepImmediate) k = 0;

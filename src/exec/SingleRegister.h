@@ -40,7 +40,7 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
         } else {
             k = Op(&c.R[run.j], nullptr, k);
         }
-        if (++calls == 1) dir = c.StepDir;
+        if (++calls == 1) dir = kTurnsStepDirection<Op> ? c.StepDir : 1;
         if (run.n == run.last) {
             c.StepCycles += calls * kRegisterOpCycles;
             return;
@@ -76,7 +76,7 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
         } else {
             k = Op(&c.R[j], nullptr, k);
         }
-        if (++calls == 1) dir = c.StepDir; // as in RunLower
+        if (++calls == 1) dir = kTurnsStepDirection<Op> ? c.StepDir : 1; // as in RunLower
         if (j == last) break;
         j = GroupStep(j, dir);
     }
