@@ -288,5 +288,8 @@ VELMORA_HOT_INLINE uint8_t AluSwp2(uint8_t* d, uint8_t* s, uint8_t) {
 }
 
 // The operations that turn the step direction to -1 (on every call, so from the first on).
-template <AluFn Op>
-inline constexpr bool kTurnsStepDirection = Op == AluRod || Op == AluDid || Op == AluByd;
+template <AluFn Op> inline constexpr bool kTurnsStepDirection = false;
+template <> inline constexpr bool kTurnsStepDirection<AluRod> = true;
+template <> inline constexpr bool kTurnsStepDirection<AluDid> = true;
+template <> inline constexpr bool kTurnsStepDirection<AluByd> = true;
+static_assert(kTurnsStepDirection<AluDid> && !kTurnsStepDirection<AluDiu>);
