@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -344,23 +345,20 @@ TEST_F(RunTick, FastAndCheckingLoopsLeaveTheSameMachine) {
         const auto checking = run(true);
         const CpuState& a = fast.first;
         const CpuState& b = checking.first;
-        EXPECT_EQ(a.PC, b.PC) << code;
-        EXPECT_EQ(a.F, b.F) << code;
-        EXPECT_EQ(a.IRQ, b.IRQ) << code;
-        EXPECT_EQ(a.ISR, b.ISR) << code;
-        EXPECT_EQ(a.WAIT, b.WAIT) << code;
-        EXPECT_EQ(a.StepDir, b.StepDir) << code;
-        EXPECT_EQ(a.CycleBalance, b.CycleBalance) << code;
-        EXPECT_EQ(0, std::memcmp(a.R, b.R, sizeof a.R)) << code;
-        EXPECT_EQ(0, std::memcmp(a.Ram, b.Ram, sizeof a.Ram)) << code;
         const LcdState& la = fast.second;
         const LcdState& lb = checking.second;
-        EXPECT_EQ(la.RowCycles, lb.RowCycles) << code;
-        EXPECT_EQ(la.ColumnCounter, lb.ColumnCounter) << code;
-        EXPECT_EQ(la.RowCounter, lb.RowCounter) << code;
-        EXPECT_EQ(la.TimerPrescale, lb.TimerPrescale) << code;
+        auto core = [](const CpuState& c) {
+            return std::tie(c.PC, c.F, c.IRQ, c.ISR, c.WAIT, c.StepDir, c.CycleBalance);
+        };
+        auto lcd = [](const LcdState& l) {
+            return std::tie(l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale);
+        };
+        EXPECT_EQ(core(a), core(b)) << code;
+        EXPECT_EQ(lcd(la), lcd(lb)) << code;
+        EXPECT_EQ(0, std::memcmp(a.R, b.R, sizeof a.R)) << code;
+        EXPECT_EQ(0, std::memcmp(a.Ram, b.Ram, sizeof a.Ram)) << code;
         EXPECT_EQ(0, std::memcmp(la.FrameBuffer, lb.FrameBuffer, sizeof la.FrameBuffer)) << code;
-        // The mix ran: the timer interrupt counted in r96 and the display was filled.
+        // The mix ran: the timer interrupt counted in r96.
         EXPECT_GT(a.R[96], 0) << code;
     }
 }
