@@ -314,51 +314,97 @@ TEST(PowerReset, ResetsControllerAndProcessorButKeepsMemory) {
 } // namespace
 
 // The run loop has a fast inner loop for ticks without a step count, a breakpoint or a step
-// hook, and a checking loop for the rest. Both must leave exactly the same machine: the
-// benchmark's instruction mix (every instruction form it uses, display transfer, timer
-// interrupts) is run through each, from the internal ROM and from external memory.
+// hook, and a checking loop for the rest. Both must leave exactly the same machine. Programs:
+// the benchmark workloads (the instruction mix from both memories, block transfers and
+// searches, the wai loop) and one that keeps changing what the loop watches: the row period,
+// bytes per row, display on and off, the timer divider and the interrupt enable, with wai.
+namespace {
+std::string ReadSource(const std::string& name) {
+    std::ifstream in(VELMORA_TEST_DATA "/../bench/" + name);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+constexpr const char* kChurn = "STACK   equ &h1F00\n"
+                               "        org 0\n"
+                               "        ldw sp,STACK\n"
+                               "        ldw v3,tick\n"
+                               "        ldw iz,&h1000\n"
+                               "        pla iz\n"
+                               "        pst pe,&h40\n"
+                               "        pst s7,11\n"
+                               "        pst tm,3\n"
+                               "        pst s6,&h09\n"
+                               "loop:   pst s5,2\n"
+                               "        pst ie,&h88\n"
+                               "        wai\n"
+                               "        pst s7,3\n"
+                               "        adbm r16..r19,r80..r83\n"
+                               "        pst s5,0\n"
+                               "        pst s6,&h00\n"
+                               "        stm -(sp),r16..r19\n"
+                               "        pst s6,&h07\n"
+                               "        pst s5,5\n"
+                               "        pst tm,1\n"
+                               "        pst ie,&h08\n"
+                               "        ldm r16..r19,(sp)+\n"
+                               "        pst ie,&h88\n"
+                               "        pst s7,11\n"
+                               "        didm r16..r19\n"
+                               "        pst tm,0\n"
+                               "        pst s6,&h09\n"
+                               "        ad r10,r75\n"
+                               "        pst tm,2\n"
+                               "        jmp loop\n"
+                               "tick:   ad r96,1\n"
+                               "        rti\n";
+
+void RunBothWaysAndCompare(const std::string& name, const std::string& source) {
+    const ProgramImage image = AssembleProgram(source);
+    ASSERT_TRUE(image.Ok()) << name;
+    auto run = [&](bool checking) {
+        ResetMachine();
+        std::copy(image.Rom.begin(), image.Rom.end(), g_cpu.Rom);
+        std::copy(image.Ext.begin(), image.Ext.end(), g_cpu.Ext);
+        g_run.OscFreq = 2000;
+        StartEmulation();
+        StepHook = checking ? +[](uint16_t) {} : nullptr;
+        // Ticks of uneven length, so that ticks end inside runs and row transfers.
+        for (int tick = 0; tick < 60; ++tick) {
+            g_run.CyclesPerTick = 20000 + 977 * (tick % 7);
+            OnRunTimer();
+        }
+        StepHook = nullptr;
+        return std::make_pair(g_cpu, g_lcd);
+    };
+    const auto fast = run(false);
+    const auto checking = run(true);
+    const CpuState& a = fast.first;
+    const CpuState& b = checking.first;
+    const LcdState& la = fast.second;
+    const LcdState& lb = checking.second;
+    auto core = [](const CpuState& c) {
+        return std::tie(c.PC, c.F, c.IE, c.IRQ, c.ISR, c.OFF, c.WAIT, c.StepDir, c.CycleBalance);
+    };
+    auto lcd = [](const LcdState& l) {
+        return std::tie(l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale);
+    };
+    EXPECT_EQ(core(a), core(b)) << name;
+    EXPECT_EQ(lcd(la), lcd(lb)) << name;
+    EXPECT_EQ(0, std::memcmp(a.R, b.R, sizeof a.R)) << name;
+    EXPECT_EQ(0, std::memcmp(a.Ram, b.Ram, sizeof a.Ram)) << name;
+    EXPECT_EQ(0, std::memcmp(la.FrameBuffer, lb.FrameBuffer, sizeof la.FrameBuffer)) << name;
+    // The program ran its timer interrupt (each counts them in r96).
+    EXPECT_GT(a.R[96], 0) << name;
+}
+} // namespace
+
 TEST_F(RunTick, FastAndCheckingLoopsLeaveTheSameMachine) {
-    std::ifstream in(VELMORA_TEST_DATA "/../bench/mix.asm");
-    ASSERT_TRUE(in) << "tests/bench/mix.asm";
-    std::stringstream source;
-    source << in.rdbuf();
-    for (const char* code : {"&h0010", "&h2000"}) {
-        const ProgramImage image =
-            AssembleProgram(std::string("CODE equ ") + code + "\n" + source.str());
-        ASSERT_TRUE(image.Ok()) << code;
-        auto run = [&](bool checking) {
-            ResetMachine();
-            std::copy(image.Rom.begin(), image.Rom.end(), g_cpu.Rom);
-            std::copy(image.Ext.begin(), image.Ext.end(), g_cpu.Ext);
-            g_run.OscFreq = 2000;
-            StartEmulation();
-            StepHook = checking ? +[](uint16_t) {} : nullptr;
-            // Ticks of uneven length, so that ticks end inside runs and row transfers.
-            for (int tick = 0; tick < 60; ++tick) {
-                g_run.CyclesPerTick = 20000 + 977 * (tick % 7);
-                OnRunTimer();
-            }
-            StepHook = nullptr;
-            return std::make_pair(g_cpu, g_lcd);
-        };
-        const auto fast = run(false);
-        const auto checking = run(true);
-        const CpuState& a = fast.first;
-        const CpuState& b = checking.first;
-        const LcdState& la = fast.second;
-        const LcdState& lb = checking.second;
-        auto core = [](const CpuState& c) {
-            return std::tie(c.PC, c.F, c.IRQ, c.ISR, c.WAIT, c.StepDir, c.CycleBalance);
-        };
-        auto lcd = [](const LcdState& l) {
-            return std::tie(l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale);
-        };
-        EXPECT_EQ(core(a), core(b)) << code;
-        EXPECT_EQ(lcd(la), lcd(lb)) << code;
-        EXPECT_EQ(0, std::memcmp(a.R, b.R, sizeof a.R)) << code;
-        EXPECT_EQ(0, std::memcmp(a.Ram, b.Ram, sizeof a.Ram)) << code;
-        EXPECT_EQ(0, std::memcmp(la.FrameBuffer, lb.FrameBuffer, sizeof la.FrameBuffer)) << code;
-        // The mix ran: the timer interrupt counted in r96.
-        EXPECT_GT(a.R[96], 0) << code;
-    }
+    const std::string mix = ReadSource("mix.asm");
+    ASSERT_FALSE(mix.empty()) << "tests/bench/mix.asm";
+    RunBothWaysAndCompare("mix, internal ROM", "CODE equ &h0010\n" + mix);
+    RunBothWaysAndCompare("mix, external memory", "CODE equ &h2000\n" + mix);
+    RunBothWaysAndCompare("idle", ReadSource("idle.asm"));
+    RunBothWaysAndCompare("churn", kChurn);
 }
