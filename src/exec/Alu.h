@@ -293,3 +293,7 @@ template <> inline constexpr bool kTurnsStepDirection<AluRod> = true;
 template <> inline constexpr bool kTurnsStepDirection<AluDid> = true;
 template <> inline constexpr bool kTurnsStepDirection<AluByd> = true;
 static_assert(kTurnsStepDirection<AluDid> && !kTurnsStepDirection<AluDiu>);
+
+// The step direction a multi-byte handler walks in once the operation has been called: the
+// dispatcher set it to +1, and only the operations above turn it.
+template <AluFn Op> inline constexpr int kRunDirection = kTurnsStepDirection<Op> ? -1 : 1;

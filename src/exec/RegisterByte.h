@@ -9,8 +9,8 @@ namespace handler_detail {
 struct PairOperands {
     uint8_t upper, lower;
 };
-// Consumes b0, b1 and b2, then applies the preset (where it falls among the byte reads cannot
-// be seen; after them, the reads stay together); the indirect lower register reads AS now.
+// Consumes b0, b1 and b2, then applies the preset (no byte read sees F, so the preset may as well
+// follow them, which keeps the reads together); the indirect lower register reads AS now.
 VELMORA_HOT_INLINE PairOperands ConsumePair(Preset preset) {
     NextByte();
     const uint8_t b1 = NextByte();

@@ -17,20 +17,18 @@ VELMORA_HOT_INLINE RunOperands ConsumeRun(Preset preset) {
     NextByte();
     const uint8_t b1 = NextByte();
     const uint8_t b2 = NextByte();
-    ApplyPreset(preset); // as in ConsumePair
+    ApplyPreset(preset); // after the byte reads, as in ConsumePair
     const uint8_t as = g_cpu.AS;
     return {FieldUpperBlockStart(b1), FieldUpperBlockLast(b1, b2), FieldLowerBlockStart(b1, b2, as),
             FieldLowerBlockLimit(b2, as), FieldIsIndirect(b2)};
 }
 
 // Walks the run; Body(upper, lower, inTail) performs one ALU call. In the tail lower is -1.
-// The dispatcher set the step direction to +1, and only rod, did and byd turn it (on their
-// first call): for the other operations it is the constant +1, for those it is read once after
-// the first call. The cycles are charged once at the end.
+// It walks in the direction the operation leaves (kRunDirection), and the cycles are charged
+// once at the end.
 template <AluFn Op, typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands op, Body body) {
-    CpuState& c = g_cpu;
+    constexpr int dir = kRunDirection<Op>;
     body(op.u, op.j, false);
-    const int dir = kTurnsStepDirection<Op> ? c.StepDir : 1;
     int calls = 1;
     if (!op.hasLimit) {
         while (op.u != op.uLast) {
@@ -56,7 +54,7 @@ template <AluFn Op, typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands o
             if (op.u == op.uLast) break;
         }
     }
-    c.StepCycles += calls * kRegisterOpCycles;
+    g_cpu.StepCycles += calls * kRegisterOpCycles;
 }
 } // namespace handler_detail
 
@@ -105,13 +103,13 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunImmForm() {
     const uint8_t last = FieldFullBlockLast(b1, b2);
     uint8_t k = FieldShortImm(b2);
     const bool keepImmediate = !kTest && b0 == 0x30;
-    int calls = 0, dir = 1;
+    int calls = 0;
     for (;;) {
         uint8_t copy = c.R[r], source = k;
         Op(kTest ? &copy : &c.R[r], &source, 0);
-        if (++calls == 1) dir = kTurnsStepDirection<Op> ? c.StepDir : 1; // as in WalkRun
+        ++calls;
         if (r == last) break;
-        r = GroupStep(r, dir);
+        r = GroupStep(r, kRunDirection<Op>);
         if (!keepImmediate) k = 0;
     }
     c.StepCycles += calls * kRegisterOpCycles;

@@ -30,9 +30,9 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
                  static_cast<uint8_t>(b1 & 7), static_cast<uint8_t>(b2 >> 5), FieldIsIndirect(b2)};
     ApplyPreset(P);
     uint8_t k = (!kTest && ChainsFirstByte(b0)) ? c.R[run.j] : 0;
-    // The step direction is read after the first call, which is where rod, did and byd turn
-    // it; the cycles are charged once at the end.
-    int calls = 0, dir = 1;
+    // The run walks in the direction the operation leaves; the cycles are charged at the end.
+    constexpr int dir = kRunDirection<Op>;
+    int calls = 0;
     for (;;) {
         if constexpr (kTest) {
             uint8_t copy = c.R[run.j];
@@ -40,7 +40,7 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
         } else {
             k = Op(&c.R[run.j], nullptr, k);
         }
-        if (++calls == 1) dir = kTurnsStepDirection<Op> ? c.StepDir : 1;
+        ++calls;
         if (run.n == run.last) {
             c.StepCycles += calls * kRegisterOpCycles;
             return;
@@ -68,7 +68,7 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
     const uint8_t last = FieldUpperBlockLast(b1, b2);
     ApplyPreset(P);
     uint8_t k = (!kTest && ChainsFirstByte(b0)) ? c.R[j] : 0;
-    int calls = 0, dir = 1;
+    int calls = 0;
     for (;;) {
         if constexpr (kTest) {
             uint8_t copy = c.R[j];
@@ -76,9 +76,9 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
         } else {
             k = Op(&c.R[j], nullptr, k);
         }
-        if (++calls == 1) dir = kTurnsStepDirection<Op> ? c.StepDir : 1; // as in RunLower
+        ++calls;
         if (j == last) break;
-        j = GroupStep(j, dir);
+        j = GroupStep(j, kRunDirection<Op>);
     }
     c.StepCycles += calls * kRegisterOpCycles;
 }

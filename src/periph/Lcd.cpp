@@ -9,7 +9,6 @@
 
 LcdState g_lcd;
 
-
 void LcdReset() {
     g_lcd.RowCycles = 0;
     g_lcd.ColumnCounter = 0;

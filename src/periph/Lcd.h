@@ -81,6 +81,7 @@ template <typename Counters> VELMORA_HOT_INLINE void LcdStepOn(Counters& l) {
         }
     }
 }
+
 // Paints the changed frame-buffer bytes into LcdBitmap.
 void LcdRedraw();
 // Fills the whole bitmap with one colour.
