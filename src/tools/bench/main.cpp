@@ -104,6 +104,17 @@ void ApplyKeys(const Workload& w, int tick) {
         KeyboardKeyUp();
 }
 
+// Boots the workload and runs `ticks` calls of the run loop with a grant of kBenchGrant cycles.
+constexpr int32_t kBenchGrant = 2'000'000; // cycles per OnRunTimer call while measuring
+void RunTicks(const Workload& w, int ticks) {
+    Boot(w);
+    g_run.CyclesPerTick = kBenchGrant;
+    for (int i = 0; i < ticks; ++i) {
+        ApplyKeys(w, i);
+        OnRunTimer();
+    }
+}
+
 // --- The bare loop --------------------------------------------------------------------------
 // Bytes and base cycles of each opcode index, as the opcode map gives them (runs at one byte).
 struct FloorCost {
@@ -169,6 +180,7 @@ static_assert(kFloor.size() == kOpcodeIndices);
 // --- Measurements ---------------------------------------------------------------------------
 struct Throughput {
     double cyclesPerSecond = 0, nsPerStep = 0, floorCyclesPerSecond = 0, floorNsPerStep = 0;
+    double ratio = 0, ratioLow = 0, ratioHigh = 0; // core / floor per step: median, range
     long long steps = 0;
 };
 
@@ -179,47 +191,32 @@ void RecordStep(uint16_t pcBefore) {
     ++g_traceSteps;
 }
 
-constexpr int32_t kBenchGrant = 2'000'000; // cycles per OnRunTimer call while measuring
-
 Throughput Measure(const Workload& w, int ticks, int runs) {
     Throughput t;
     // Calibration pass: count the steps and record their PCs.
-    Boot(w);
-    g_run.CyclesPerTick = kBenchGrant;
     g_trace.clear();
     g_trace.reserve(8'000'000);
     g_traceSteps = 0;
     StepHook = RecordStep;
-    for (int i = 0; i < ticks; ++i) {
-        ApplyKeys(w, i);
-        OnRunTimer();
-    }
+    RunTicks(w, ticks);
     StepHook = nullptr;
     t.steps = g_traceSteps;
     const double cycles = double(ticks) * kBenchGrant - g_cpu.CycleBalance;
 
-    std::vector<double> times;
-    for (int r = 0; r < runs; ++r) {
-        Boot(w);
-        g_run.CyclesPerTick = kBenchGrant;
-        const auto start = Clock::now();
-        for (int i = 0; i < ticks; ++i) {
-            ApplyKeys(w, i);
-            OnRunTimer();
-        }
-        times.push_back(Seconds(start, Clock::now()));
-    }
-    const double s = Median(times);
-    t.cyclesPerSecond = cycles / s;
-    t.nsPerStep = s / double(t.steps) * 1e9;
-
-    // The bare loop over the recorded steps.
-    std::vector<double> floorTimes;
+    // The core and the floor run in turns, so that both see the machine in the same state (the
+    // shared build machine's speed drifts over a measurement); the ratio is the median of the
+    // ratios of each pair.
+    std::vector<double> times, floorTimes, ratios;
     double floorCycles = 0;
     for (int r = 0; r < runs; ++r) {
+        auto start = Clock::now();
+        RunTicks(w, ticks);
+        const double core = Seconds(start, Clock::now());
+
+        // The bare loop over the recorded steps.
         Boot(w);
         long long total = 0;
-        const auto start = Clock::now();
+        start = Clock::now();
         for (uint16_t pc : g_trace) {
             g_cpu.PC = pc;
             g_cpu.StepCycles = 0;
@@ -229,14 +226,23 @@ Throughput Measure(const Workload& w, int ticks, int runs) {
             entry.handler(entry.arg);
             total += g_cpu.StepCycles;
         }
-        floorTimes.push_back(Seconds(start, Clock::now()));
+        const double floor = Seconds(start, Clock::now());
         floorCycles = double(total);
+
+        times.push_back(core);
+        floorTimes.push_back(floor);
+        // Per step; the trace may hold fewer steps than the run made.
+        ratios.push_back((core / double(t.steps)) / (floor / double(g_trace.size())));
     }
+    const double s = Median(times);
+    t.cyclesPerSecond = cycles / s;
+    t.nsPerStep = s / double(t.steps) * 1e9;
     const double fs = Median(floorTimes);
-    // The floor is scaled to the same cycles per step as the real run, so the ratio compares
-    // the time per step.
     t.floorNsPerStep = fs / double(g_trace.size()) * 1e9;
     t.floorCyclesPerSecond = floorCycles / fs;
+    t.ratio = Median(ratios);
+    t.ratioLow = *std::min_element(ratios.begin(), ratios.end());
+    t.ratioHigh = *std::max_element(ratios.begin(), ratios.end());
     return t;
 }
 
@@ -298,7 +304,7 @@ int main(int argc, char** argv) {
     CLI::App app{"velmora-bench: speed figures of the emulator"};
     std::string workloads = VELMORA_BENCH_WORKLOADS, firmware = VELMORA_BENCH_FIRMWARE;
     int runs = 5, ticks = 150;
-    bool quick = false;
+    bool quick = false, profile = false;
     std::string only;
     app.add_option("--workloads", workloads, "folder with one sub-folder of images per workload");
     app.add_option("--firmware", firmware, "folder with the default firmware's images and key map");
@@ -307,6 +313,9 @@ int main(int argc, char** argv) {
     app.add_option("--ticks", ticks, "OnRunTimer calls of 2,000,000 cycles per run")
         ->check(CLI::Range(1, 100000));
     app.add_flag("--quick", quick, "fewer runs and ticks, for a smoke test");
+    app.add_flag("--profile", profile,
+                 "only run the workloads named by --only through the run loop, --ticks calls, "
+                 "with nothing else measured (for profilers and instruction counters)");
     app.add_option("--only", only,
                    "letters of the workloads to measure (for example ab); the "
                    "tick, redraw and real-time figures need workload a");
@@ -327,6 +336,14 @@ int main(int argc, char** argv) {
         list.push_back({"e", "default firmware computing a long key sequence", firmware,
                         "12345678*87654321=/7=+0.5=%-99999=*3.14159=/0=\033"});
 
+    if (profile) {
+        for (const Workload& w : list) {
+            if (!only.empty() && only.find(w.name) == std::string::npos) continue;
+            RunTicks(w, ticks);
+            std::printf("%s: %d x %d cycles run\n", w.name.c_str(), ticks, kBenchGrant);
+        }
+        return 0;
+    }
     std::printf("velmora-bench on %s (%u hardware threads), %s, %s%s\n", CpuModel().c_str(),
                 std::thread::hardware_concurrency(), __VERSION__,
 #ifdef NDEBUG
@@ -341,8 +358,8 @@ int main(int argc, char** argv) {
 #endif
     );
     std::printf("median of %d runs of %d x %d cycles each\n\n", runs, ticks, kBenchGrant);
-    std::printf("%-2s %-52s %10s %9s %10s %9s %6s\n", "", "workload", "Mcycles/s", "ns/instr",
-                "floor Mc/s", "floor ns", "ratio");
+    std::printf("%-2s %-52s %10s %9s %10s %9s %6s %11s\n", "", "workload", "Mcycles/s", "ns/instr",
+                "floor Mc/s", "floor ns", "ratio", "ratio range");
     if (!only.empty())
         std::erase_if(list,
                       [&](const Workload& w) { return only.find(w.name) == std::string::npos; });
@@ -355,9 +372,10 @@ int main(int argc, char** argv) {
             continue;
         }
         const Throughput t = Measure(w, w.name == "e" ? ticks * 4 : ticks, runs);
-        std::printf("%-2s %-52s %10.1f %9.2f %10.1f %9.2f %6.2f\n", w.name.c_str(),
+        std::printf("%-2s %-52s %10.1f %9.2f %10.1f %9.2f %6.2f %5.2f-%4.2f\n", w.name.c_str(),
                     w.description.c_str(), t.cyclesPerSecond / 1e6, t.nsPerStep,
-                    t.floorCyclesPerSecond / 1e6, t.floorNsPerStep, t.nsPerStep / t.floorNsPerStep);
+                    t.floorCyclesPerSecond / 1e6, t.floorNsPerStep, t.ratio, t.ratioLow,
+                    t.ratioHigh);
         if (w.name == "a") {
             mixThroughput = t.cyclesPerSecond;
             mix = &w;
