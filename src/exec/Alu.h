@@ -46,71 +46,108 @@ VELMORA_HOT_INLINE uint8_t HalfAndOverflow(uint8_t f, int d, int s, int t) {
     const int x = d ^ s ^ t;
     return static_cast<uint8_t>(f | (x & 0x10 ? kFlagH : 0) | (x & 0x80 ? kFlagV : 0));
 }
-// Stores the result byte, evaluates it and writes the flags back.
-VELMORA_HOT_INLINE void Store(uint8_t* d, int t, uint8_t f) {
+// Stores the result byte, evaluates it and writes the flags back. kAll false: the inner byte of
+// a run (see kRunInnerOp below), where only Z is evaluated.
+template <bool kAll = true> VELMORA_HOT_INLINE void Store(uint8_t* d, int t, uint8_t f) {
     const uint8_t r = static_cast<uint8_t>(t);
     *d = r;
-    g_cpu.F = Evaluate(f, r);
+    if constexpr (kAll)
+        g_cpu.F = Evaluate(f, r);
+    else
+        g_cpu.F = r != 0 ? static_cast<uint8_t>(f & ~kFlagZ) : f;
 }
-} // namespace alu_detail
 
-VELMORA_HOT_INLINE uint8_t AluAd(uint8_t* d, uint8_t* s, uint8_t) {
+// The arithmetic, with every flag (kAll) or with C and Z alone.
+template <bool kAll> VELMORA_HOT_INLINE uint8_t Add(uint8_t* d, uint8_t* s) {
     const int D = *d, S = *s;
     uint8_t f = g_cpu.F;
-    const int t = D + S + alu_detail::CarryIn(f);
-    f = alu_detail::SetIf(alu_detail::KeepOnlyZ(f), t > 0xFF, kFlagC);
-    f = alu_detail::HalfAndOverflow(f, D, S, t);
-    alu_detail::Store(d, t, f);
+    const int t = D + S + CarryIn(f);
+    f = SetIf(KeepOnlyZ(f), t > 0xFF, kFlagC);
+    if constexpr (kAll) f = HalfAndOverflow(f, D, S, t);
+    Store<kAll>(d, t, f);
     return 0;
 }
 
-VELMORA_HOT_INLINE uint8_t AluSb(uint8_t* d, uint8_t* s, uint8_t) {
+template <bool kAll> VELMORA_HOT_INLINE uint8_t Subtract(uint8_t* d, uint8_t* s) {
     const int D = *d, S = *s;
     uint8_t f = g_cpu.F;
-    const int t = D - S - alu_detail::CarryIn(f);
-    f = alu_detail::SetIf(alu_detail::KeepOnlyZ(f), t < 0, kFlagC);
-    f = alu_detail::HalfAndOverflow(f, D, S, t);
-    alu_detail::Store(d, t, f);
+    const int t = D - S - CarryIn(f);
+    f = SetIf(KeepOnlyZ(f), t < 0, kFlagC);
+    if constexpr (kAll) f = HalfAndOverflow(f, D, S, t);
+    Store<kAll>(d, t, f);
     return 0;
 }
 
 // Decimal add; exact for valid BCD and this same arithmetic for any byte.
-VELMORA_HOT_INLINE uint8_t AluAdb(uint8_t* d, uint8_t* s, uint8_t) {
+template <bool kAll> VELMORA_HOT_INLINE uint8_t DecimalAdd(uint8_t* d, uint8_t* s) {
     const int D = *d, S = *s;
     uint8_t f = g_cpu.F;
-    int lo = (D & 0x0F) + (S & 0x0F) + alu_detail::CarryIn(f);
-    f = alu_detail::KeepOnlyZ(f);
+    int lo = (D & 0x0F) + (S & 0x0F) + CarryIn(f);
+    f = KeepOnlyZ(f);
     if (lo > 9) {
         lo = ((lo + 6) & 0x0F) | 0x10;
-        f |= kFlagH;
+        if constexpr (kAll) f |= kFlagH;
     }
     int t = lo + (D & 0xF0) + (S & 0xF0);
-    f = alu_detail::SetIf(f, (D ^ S ^ t) & 0x80, kFlagV);
+    if constexpr (kAll) f = SetIf(f, (D ^ S ^ t) & 0x80, kFlagV);
     if (t > 0x9F) {
         t += 0x60;
         f |= kFlagC;
     }
-    alu_detail::Store(d, t, f);
+    Store<kAll>(d, t, f);
     return 0;
 }
 
-VELMORA_HOT_INLINE uint8_t AluSbb(uint8_t* d, uint8_t* s, uint8_t) {
+template <bool kAll> VELMORA_HOT_INLINE uint8_t DecimalSubtract(uint8_t* d, uint8_t* s) {
     const int D = *d, S = *s;
     uint8_t f = g_cpu.F;
-    int lo = (D & 0x0F) - (S & 0x0F) - alu_detail::CarryIn(f);
-    f = alu_detail::KeepOnlyZ(f);
+    int lo = (D & 0x0F) - (S & 0x0F) - CarryIn(f);
+    f = KeepOnlyZ(f);
     if (lo < 0 || lo > 9) {
         lo = ((lo - 6) & 0x0F) - 16; // lo - 6 with every bit from bit 4 upward set
-        f |= kFlagH;
+        if constexpr (kAll) f |= kFlagH;
     }
     int t = lo + (D & 0xF0) - (S & 0xF0);
-    f = alu_detail::SetIf(f, (D ^ S ^ t) & 0x80, kFlagV);
+    if constexpr (kAll) f = SetIf(f, (D ^ S ^ t) & 0x80, kFlagV);
     if (t < 0 || t > 0x9F) {
         t -= 0x60;
         f |= kFlagC;
     }
-    alu_detail::Store(d, t, f);
+    Store<kAll>(d, t, f);
     return 0;
+}
+
+template <bool kAll> VELMORA_HOT_INLINE uint8_t DigitShiftDown(uint8_t* d, uint8_t k) {
+    g_cpu.StepDir = -1;
+    const uint8_t out = static_cast<uint8_t>(*d << 4); // only the low byte travels on
+    const uint8_t r = static_cast<uint8_t>(k | (*d >> 4));
+    Store<kAll>(d, r, KeepOnlyZ(g_cpu.F));
+    return out;
+}
+
+template <bool kAll> VELMORA_HOT_INLINE uint8_t DigitShiftUp(uint8_t* d, uint8_t k) {
+    const uint8_t out = *d >> 4;
+    const uint8_t r = static_cast<uint8_t>(k | (*d << 4));
+    Store<kAll>(d, r, KeepOnlyZ(g_cpu.F));
+    return out;
+}
+} // namespace alu_detail
+
+VELMORA_HOT_INLINE uint8_t AluAd(uint8_t* d, uint8_t* s, uint8_t) {
+    return alu_detail::Add<true>(d, s);
+}
+
+VELMORA_HOT_INLINE uint8_t AluSb(uint8_t* d, uint8_t* s, uint8_t) {
+    return alu_detail::Subtract<true>(d, s);
+}
+
+// Decimal add; exact for valid BCD and this same arithmetic for any byte.
+VELMORA_HOT_INLINE uint8_t AluAdb(uint8_t* d, uint8_t* s, uint8_t) {
+    return alu_detail::DecimalAdd<true>(d, s);
+}
+
+VELMORA_HOT_INLINE uint8_t AluSbb(uint8_t* d, uint8_t* s, uint8_t) {
+    return alu_detail::DecimalSubtract<true>(d, s);
 }
 
 VELMORA_HOT_INLINE uint8_t AluAn(uint8_t* d, uint8_t* s, uint8_t) {
@@ -176,18 +213,11 @@ VELMORA_HOT_INLINE uint8_t AluCmpb(uint8_t* d, uint8_t*, uint8_t) {
 }
 
 VELMORA_HOT_INLINE uint8_t AluDiu(uint8_t* d, uint8_t*, uint8_t k) {
-    const uint8_t out = *d >> 4;
-    const uint8_t r = static_cast<uint8_t>(k | (*d << 4));
-    alu_detail::Store(d, r, alu_detail::KeepOnlyZ(g_cpu.F));
-    return out;
+    return alu_detail::DigitShiftUp<true>(d, k);
 }
 
 VELMORA_HOT_INLINE uint8_t AluDid(uint8_t* d, uint8_t*, uint8_t k) {
-    g_cpu.StepDir = -1;
-    const uint8_t out = static_cast<uint8_t>(*d << 4); // only the low byte travels on
-    const uint8_t r = static_cast<uint8_t>(k | (*d >> 4));
-    alu_detail::Store(d, r, alu_detail::KeepOnlyZ(g_cpu.F));
-    return out;
+    return alu_detail::DigitShiftDown<true>(d, k);
 }
 
 VELMORA_HOT_INLINE uint8_t AluByu(uint8_t* d, uint8_t*, uint8_t k) {
@@ -297,3 +327,33 @@ static_assert(kTurnsStepDirection<AluDid> && !kTurnsStepDirection<AluDiu>);
 // The step direction a multi-byte handler walks in once the operation has been called: the
 // dispatcher set it to +1, and only the operations above turn it.
 template <AluFn Op> inline constexpr int kRunDirection = kTurnsStepDirection<Op> ? -1 : 1;
+
+// The operation a run applies to every byte but its last. Each flag-setting operation starts
+// from F & Z and reads nothing of F but C, so of an inner byte's flags only C and Z reach the
+// next byte, and the last byte sets all the others afresh: the inner bytes of the arithmetic
+// runs and the digit shifts skip H, V, UZ and LZ. The other operations are their own.
+VELMORA_HOT_INLINE uint8_t AluAdInner(uint8_t* d, uint8_t* s, uint8_t) {
+    return alu_detail::Add<false>(d, s);
+}
+VELMORA_HOT_INLINE uint8_t AluSbInner(uint8_t* d, uint8_t* s, uint8_t) {
+    return alu_detail::Subtract<false>(d, s);
+}
+VELMORA_HOT_INLINE uint8_t AluAdbInner(uint8_t* d, uint8_t* s, uint8_t) {
+    return alu_detail::DecimalAdd<false>(d, s);
+}
+VELMORA_HOT_INLINE uint8_t AluSbbInner(uint8_t* d, uint8_t* s, uint8_t) {
+    return alu_detail::DecimalSubtract<false>(d, s);
+}
+VELMORA_HOT_INLINE uint8_t AluDiuInner(uint8_t* d, uint8_t*, uint8_t k) {
+    return alu_detail::DigitShiftUp<false>(d, k);
+}
+VELMORA_HOT_INLINE uint8_t AluDidInner(uint8_t* d, uint8_t*, uint8_t k) {
+    return alu_detail::DigitShiftDown<false>(d, k);
+}
+template <AluFn Op> inline constexpr AluFn kRunInnerOp = Op;
+template <> inline constexpr AluFn kRunInnerOp<AluAd> = AluAdInner;
+template <> inline constexpr AluFn kRunInnerOp<AluSb> = AluSbInner;
+template <> inline constexpr AluFn kRunInnerOp<AluAdb> = AluAdbInner;
+template <> inline constexpr AluFn kRunInnerOp<AluSbb> = AluSbbInner;
+template <> inline constexpr AluFn kRunInnerOp<AluDiu> = AluDiuInner;
+template <> inline constexpr AluFn kRunInnerOp<AluDid> = AluDidInner;

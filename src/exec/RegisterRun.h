@@ -7,6 +7,8 @@
 #include "core/Fetch.h"
 #include "exec/Handlers.h"
 
+#include <type_traits>
+
 namespace handler_detail {
 struct RunOperands {
     uint8_t u, uLast, j, limit;
@@ -23,71 +25,87 @@ VELMORA_HOT_INLINE RunOperands ConsumeRun(Preset preset) {
             FieldLowerBlockLimit(b2, as), FieldIsIndirect(b2)};
 }
 
-// Walks the run; Body(upper, lower, inTail) performs one ALU call. In the tail lower is -1.
-// It walks in the direction the operation leaves (kRunDirection), and the cycles are charged
+// Walks the run; body(last, upper, lower, inTail) performs one ALU call, with `last` a
+// std::bool_constant telling whether it is the run's last (see kRunInnerOp). In the tail lower is
+// -1. It walks in the direction the operation leaves (kRunDirection), and the cycles are charged
 // once at the end.
 template <AluFn Op, typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands op, Body body) {
     constexpr int dir = kRunDirection<Op>;
-    body(op.u, op.j, false);
     int calls = 1;
     if (!op.hasLimit) {
         while (op.u != op.uLast) {
+            body(std::false_type{}, op.u, op.j, false);
             op.u = GroupStep(op.u, dir);
             op.j = GroupStep(op.j, dir);
-            body(op.u, op.j, false);
             ++calls;
         }
-    } else if (op.u != op.uLast) {
-        for (;;) {
+        body(std::true_type{}, op.u, op.j, false);
+    } else {
+        // A call is the last one when it finds the upper run at its end.
+        const auto call = [&](bool tail) {
+            if (op.u == op.uLast)
+                body(std::true_type{}, op.u, op.j, tail);
+            else
+                body(std::false_type{}, op.u, op.j, tail);
+        };
+        call(false);
+        while (op.u != op.uLast) {
             if (op.j == op.limit) {
                 do {
                     op.u = GroupStep(op.u, dir);
-                    body(op.u, op.j, true);
+                    call(true);
                     ++calls;
                 } while (op.u != op.uLast);
                 break;
             }
             op.u = GroupStep(op.u, dir);
             op.j = GroupStep(op.j, dir);
-            body(op.u, op.j, false);
+            call(false);
             ++calls;
-            if (op.u == op.uLast) break;
         }
     }
     g_cpu.StepCycles += calls * kRegisterOpCycles;
 }
+
+// The operation of one call of a run: the full one on the last byte, kRunInnerOp before it.
+template <AluFn Op, typename Last>
+inline constexpr AluFn kRunOp = Last::value ? Op : kRunInnerOp<Op>;
 } // namespace handler_detail
 
 template <AluFn Op, Preset P> void RunPairLo(const OpArg&) {
     InstructionStart();
-    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
+    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P), [](auto last, uint8_t u, uint8_t j,
+                                                                  bool tail) {
         uint8_t scratch = 0;
-        Op(tail ? &scratch : &g_cpu.R[j], &g_cpu.R[u], 0);
+        handler_detail::kRunOp<Op, decltype(last)>(tail ? &scratch : &g_cpu.R[j], &g_cpu.R[u], 0);
     });
 }
 
 template <AluFn Op, Preset P> void RunPairUp(const OpArg&) {
     InstructionStart();
-    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
+    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P), [](auto last, uint8_t u, uint8_t j,
+                                                                  bool tail) {
         uint8_t scratch = 0;
-        Op(&g_cpu.R[u], tail ? &scratch : &g_cpu.R[j], 0);
+        handler_detail::kRunOp<Op, decltype(last)>(&g_cpu.R[u], tail ? &scratch : &g_cpu.R[j], 0);
     });
 }
 
 template <AluFn Op, Preset P> void RunPairTestLo(const OpArg&) {
     InstructionStart();
-    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
-        uint8_t d = tail ? 0 : g_cpu.R[j], s = g_cpu.R[u];
-        Op(&d, &s, 0);
-    });
+    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P),
+                                [](auto last, uint8_t u, uint8_t j, bool tail) {
+                                    uint8_t d = tail ? 0 : g_cpu.R[j], s = g_cpu.R[u];
+                                    handler_detail::kRunOp<Op, decltype(last)>(&d, &s, 0);
+                                });
 }
 
 template <AluFn Op, Preset P> void RunPairTestUp(const OpArg&) {
     InstructionStart();
-    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P), [](uint8_t u, uint8_t j, bool tail) {
-        uint8_t d = g_cpu.R[u], s = tail ? 0 : g_cpu.R[j];
-        Op(&d, &s, 0);
-    });
+    handler_detail::WalkRun<Op>(handler_detail::ConsumeRun(P),
+                                [](auto last, uint8_t u, uint8_t j, bool tail) {
+                                    uint8_t d = g_cpu.R[u], s = tail ? 0 : g_cpu.R[j];
+                                    handler_detail::kRunOp<Op, decltype(last)>(&d, &s, 0);
+                                });
 }
 
 // Short-immediate run: the immediate goes into the least significant byte and only the carry
@@ -103,15 +121,16 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunImmForm() {
     const uint8_t last = FieldFullBlockLast(b1, b2);
     uint8_t k = FieldShortImm(b2);
     const bool keepImmediate = !kTest && b0 == 0x30;
-    int calls = 0;
-    for (;;) {
+    int calls = 1;
+    while (r != last) {
         uint8_t copy = c.R[r], source = k;
-        Op(kTest ? &copy : &c.R[r], &source, 0);
+        kRunInnerOp<Op>(kTest ? &copy : &c.R[r], &source, 0);
         ++calls;
-        if (r == last) break;
         r = GroupStep(r, kRunDirection<Op>);
         if (!keepImmediate) k = 0;
     }
+    uint8_t copy = c.R[r], source = k;
+    Op(kTest ? &copy : &c.R[r], &source, 0);
     c.StepCycles += calls * kRegisterOpCycles;
 }
 

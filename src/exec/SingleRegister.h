@@ -32,30 +32,39 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
     uint8_t k = (!kTest && ChainsFirstByte(b0)) ? c.R[run.j] : 0;
     // The run walks in the direction the operation leaves; the cycles are charged at the end.
     constexpr int dir = kRunDirection<Op>;
-    int calls = 0;
-    for (;;) {
+    // The last call (the count at its end) applies Op, the ones before kRunInnerOp<Op>.
+    const auto apply = [&k](auto fn, uint8_t* byte) {
         if constexpr (kTest) {
-            uint8_t copy = c.R[run.j];
-            k = Op(&copy, nullptr, k);
+            uint8_t copy = *byte;
+            k = fn(&copy, nullptr, k);
         } else {
-            k = Op(&c.R[run.j], nullptr, k);
+            k = fn(byte, nullptr, k);
         }
-        ++calls;
+    };
+    int calls = 1;
+    for (;;) {
         if (run.n == run.last) {
+            apply(Op, &c.R[run.j]);
             c.StepCycles += calls * kRegisterOpCycles;
             return;
         }
+        apply(kRunInnerOp<Op>, &c.R[run.j]);
+        ++calls;
         const uint8_t e = dir == 1 ? 0 : 7;
         if (run.hasLimit && run.j == (run.limit ^ e)) break;
         run.n = static_cast<uint8_t>((run.n + dir) & 7);
         run.j = GroupStep(run.j, dir);
     }
-    do {
+    for (;;) {
         run.n = static_cast<uint8_t>((run.n + dir) & 7);
         uint8_t scratch = 0;
-        k = Op(&scratch, nullptr, k);
+        if (run.n == run.last) {
+            k = Op(&scratch, nullptr, k);
+            break;
+        }
+        k = kRunInnerOp<Op>(&scratch, nullptr, k);
         ++calls;
-    } while (run.n != run.last);
+    }
     c.StepCycles += calls * kRegisterOpCycles;
 }
 
@@ -68,18 +77,21 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
     const uint8_t last = FieldUpperBlockLast(b1, b2);
     ApplyPreset(P);
     uint8_t k = (!kTest && ChainsFirstByte(b0)) ? c.R[j] : 0;
-    int calls = 0;
-    for (;;) {
+    const auto apply = [&k](auto fn, uint8_t* byte) {
         if constexpr (kTest) {
-            uint8_t copy = c.R[j];
-            k = Op(&copy, nullptr, k);
+            uint8_t copy = *byte;
+            k = fn(&copy, nullptr, k);
         } else {
-            k = Op(&c.R[j], nullptr, k);
+            k = fn(byte, nullptr, k);
         }
+    };
+    int calls = 1;
+    while (j != last) {
+        apply(kRunInnerOp<Op>, &c.R[j]);
         ++calls;
-        if (j == last) break;
         j = GroupStep(j, kRunDirection<Op>);
     }
+    apply(Op, &c.R[j]);
     c.StepCycles += calls * kRegisterOpCycles;
 }
 } // namespace handler_detail

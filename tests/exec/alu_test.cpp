@@ -205,3 +205,46 @@ TEST(Alu, ArithmeticMatchesTheStepByStepModelForEveryByte) {
         EXPECT_EQ(mismatches, 0) << op.name;
     }
 }
+
+// A run applies the inner form of its operation to every byte but the last: it must give the
+// same result byte, chained value and step direction as the full operation, and the same C and Z,
+// the only flags the next byte reads.
+TEST(Alu, InnerRunOperationsAgreeWithTheFullOnesOnResultCarryAndZ) {
+    struct Pair {
+        const char* name;
+        AluFn full, inner;
+    };
+    const Pair pairs[] = {
+        {"ad", AluAd, kRunInnerOp<AluAd>},    {"sb", AluSb, kRunInnerOp<AluSb>},
+        {"adb", AluAdb, kRunInnerOp<AluAdb>}, {"sbb", AluSbb, kRunInnerOp<AluSbb>},
+        {"diu", AluDiu, kRunInnerOp<AluDiu>}, {"did", AluDid, kRunInnerOp<AluDid>},
+    };
+    constexpr uint8_t kCz = kFlagC | kFlagZ;
+    const uint8_t flagsIn[] = {0x10, 0x90, 0x00, 0x80, 0xFF, 0x6F};
+    for (const Pair& p : pairs) {
+        EXPECT_NE(p.full, p.inner) << p.name << " has no inner form";
+        int mismatches = 0;
+        for (uint8_t fIn : flagsIn)
+            for (int D = 0; D < 256; ++D)
+                for (int S = 0; S < 256; ++S) {
+                    uint8_t d1 = uint8_t(D), s1 = uint8_t(S), d2 = uint8_t(D), s2 = uint8_t(S);
+                    // S doubles as the chained value of the digit shifts.
+                    g_cpu.F = fIn;
+                    g_cpu.StepDir = 1;
+                    const uint8_t k1 = p.full(&d1, &s1, uint8_t(S));
+                    const uint8_t f1 = g_cpu.F;
+                    const int16_t dir1 = g_cpu.StepDir;
+                    g_cpu.F = fIn;
+                    g_cpu.StepDir = 1;
+                    const uint8_t k2 = p.inner(&d2, &s2, uint8_t(S));
+                    if ((d1 != d2 || s1 != s2 || k1 != k2 || (f1 & kCz) != (g_cpu.F & kCz) ||
+                         dir1 != g_cpu.StepDir) &&
+                        ++mismatches <= 5)
+                        ADD_FAILURE() << p.name << " " << D << "," << S << " f=" << int(fIn);
+                }
+        EXPECT_EQ(mismatches, 0) << p.name;
+    }
+    // The operations without an inner form are their own.
+    EXPECT_EQ(kRunInnerOp<AluXc>, AluXc);
+    EXPECT_EQ(kRunInnerOp<AluOr>, AluOr);
+}
