@@ -493,3 +493,34 @@ TEST_F(Instructions, ResetKeepsMemoriesAndRegisterFile) {
     EXPECT_EQ(g_cpu.CycleBalance, 0);
 }
 } // namespace
+
+// Z after a run is set only when every result byte was zero, whichever byte was not; UZ, LZ, H
+// and V come from the last byte alone.
+TEST_F(Instructions, RunFlagsComeFromEveryByteForZAndTheLastByteForTheRest) {
+    struct Case {
+        const char* name;
+        uint8_t b0, b1, b2; // all over R[0..2], with R[0x40..0x42] as the other operand
+        uint8_t lower[3], upper[3];
+        uint8_t flags; // F & (Z | UZ | LZ | C | H | V) after the run
+    };
+    const Case cases[] = {
+        {"adm, first byte non-zero", 0x17, 0x80, 0x40, {1, 0, 0}, {0, 0, 0}, 0x0C},
+        {"adm, all zero", 0x17, 0x80, 0x40, {0, 0, 0}, {0, 0, 0}, 0x1C},
+        {"adbm, middle byte non-zero", 0x16, 0x80, 0x40, {0, 0x45, 0}, {0, 0, 0}, 0x0C},
+        {"adbm, carry into the last byte", 0x16, 0x80, 0x40, {0x99, 0x99, 0x00},
+         {0x01, 0x00, 0x00}, 0x08},
+        {"sbbm, first byte non-zero", 0x12, 0x80, 0x40, {0x10, 0, 0}, {0, 0, 0}, 0x0C},
+        {"sbm, borrow through", 0x13, 0x80, 0x40, {0, 0, 0}, {1, 0, 0}, 0xE0},
+        {"diu, first byte non-zero", 0x71, 0x80, 0x40, {1, 0, 0}, {0, 0, 0}, 0x0C},
+        {"diu, all zero", 0x71, 0x80, 0x40, {0, 0, 0}, {0, 0, 0}, 0x1C},
+    };
+    for (const Case& t : cases) {
+        ResetMachine();
+        for (int i = 0; i < 3; ++i) {
+            g_cpu.R[i] = t.lower[i];
+            g_cpu.R[0x40 + i] = t.upper[i];
+        }
+        RunAt(0x0000, {t.b0, t.b1, t.b2});
+        EXPECT_EQ(g_cpu.F & 0xFC, t.flags) << t.name;
+    }
+}
