@@ -19,37 +19,42 @@ constexpr uint8_t kConditionMasks[] = {0x00,   kFlagLZ, kFlagUZ, kFlagZ,
                                        kFlagV, kFlagH,  kFlagC,  0x00};
 static_assert(std::size(kConditionMasks) == 8);
 
-bool ConditionHolds(uint8_t b0) {
+// The condition of b0's low digit; with b0 a template argument of the handler, the mask and
+// the sense are constants and "always" costs nothing.
+template <uint8_t kB0> VELMORA_HOT_INLINE bool ConditionHolds() {
     const CpuState& c = g_cpu;
-    const int cc = b0 & 0x0F;
-    if (cc == 0) return c.KI == 0;
-    if (cc == 8) return c.KI != 0;
-    const uint8_t mask = kConditionMasks[cc & 7];
+    constexpr int cc = kB0 & 0x0F;
+    if constexpr (cc == 0) return c.KI == 0;
+    if constexpr (cc == 8) return c.KI != 0;
+    constexpr uint8_t mask = kConditionMasks[cc & 7];
+    if constexpr (mask == 0) return cc < 8; // cc 7: always; cc 15 is never a condition
     return cc < 8 ? (c.F & mask) == 0 : (c.F & mask) != 0;
 }
 
-uint16_t ConsumeAddress() {
+VELMORA_HOT_INLINE uint16_t ConsumeAddress() {
     const uint8_t high = NextByte();
     const uint8_t low = NextByte();
     return static_cast<uint16_t>(high << 8 | low);
 }
 
-uint16_t InPage(uint8_t low) {
+VELMORA_HOT_INLINE uint16_t InPage(uint8_t low) {
     return static_cast<uint16_t>((g_cpu.PC & 0xFF00) | low);
 }
 } // namespace
 
-void Jump(const OpArg&) {
+template <uint8_t kB0> void Jump(const OpArg&) {
     InstructionStart();
-    const bool taken = ConditionHolds(NextByte());
+    NextByte();
+    const bool taken = ConditionHolds<kB0>();
     const uint16_t target = ConsumeAddress();
     if (taken) g_cpu.PC = target;
     g_cpu.StepCycles += kConditionCycles;
 }
 
-void Call(const OpArg&) {
+template <uint8_t kB0> void Call(const OpArg&) {
     InstructionStart();
-    const bool taken = ConditionHolds(NextByte());
+    NextByte();
+    const bool taken = ConditionHolds<kB0>();
     const uint16_t target = ConsumeAddress();
     if (taken) {
         PushWord(g_cpu.PC);
@@ -58,23 +63,26 @@ void Call(const OpArg&) {
     g_cpu.StepCycles += kConditionCycles + kCallExtraCycles;
 }
 
-void Return(const OpArg&) {
+template <uint8_t kB0> void Return(const OpArg&) {
     InstructionStart();
-    if (ConditionHolds(NextByte())) g_cpu.PC = PopWord();
+    NextByte();
+    if (ConditionHolds<kB0>()) g_cpu.PC = PopWord();
     g_cpu.StepCycles += kConditionCycles + kReturnExtraCycles;
 }
 
-void ShortJump(const OpArg&) {
+template <uint8_t kB0> void ShortJump(const OpArg&) {
     InstructionStart();
-    const bool taken = ConditionHolds(NextByte());
+    NextByte();
+    const bool taken = ConditionHolds<kB0>();
     const uint8_t low = NextByte();
     if (taken) g_cpu.PC = InPage(low);
     g_cpu.StepCycles += kConditionCycles;
 }
 
-void ShortCall(const OpArg&) {
+template <uint8_t kB0> void ShortCall(const OpArg&) {
     InstructionStart();
-    const bool taken = ConditionHolds(NextByte());
+    NextByte();
+    const bool taken = ConditionHolds<kB0>();
     const uint8_t low = NextByte();
     if (taken) {
         PushWord(g_cpu.PC);
@@ -82,6 +90,30 @@ void ShortCall(const OpArg&) {
     }
     g_cpu.StepCycles += kConditionCycles + kCallExtraCycles;
 }
+
+// One instantiation per condition: b0 0xA0-0xAE, 0xB0-0xBE, 0xC0-0xCE, 0xE0-0xEE, 0xF0-0xFE.
+#define VELMORA_CONDITIONS(form, row)                                                              \
+    template void form<row + 0x0>(const OpArg&);                                                   \
+    template void form<row + 0x1>(const OpArg&);                                                   \
+    template void form<row + 0x2>(const OpArg&);                                                   \
+    template void form<row + 0x3>(const OpArg&);                                                   \
+    template void form<row + 0x4>(const OpArg&);                                                   \
+    template void form<row + 0x5>(const OpArg&);                                                   \
+    template void form<row + 0x6>(const OpArg&);                                                   \
+    template void form<row + 0x7>(const OpArg&);                                                   \
+    template void form<row + 0x8>(const OpArg&);                                                   \
+    template void form<row + 0x9>(const OpArg&);                                                   \
+    template void form<row + 0xA>(const OpArg&);                                                   \
+    template void form<row + 0xB>(const OpArg&);                                                   \
+    template void form<row + 0xC>(const OpArg&);                                                   \
+    template void form<row + 0xD>(const OpArg&);                                                   \
+    template void form<row + 0xE>(const OpArg&);
+VELMORA_CONDITIONS(Jump, 0xA0)
+VELMORA_CONDITIONS(Call, 0xB0)
+VELMORA_CONDITIONS(Return, 0xC0)
+VELMORA_CONDITIONS(ShortJump, 0xE0)
+VELMORA_CONDITIONS(ShortCall, 0xF0)
+#undef VELMORA_CONDITIONS
 
 // rti consumes no byte at all: it leaves the highest-priority requested source (clearing it in
 // both latches), then pops PC.

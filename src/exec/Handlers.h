@@ -45,12 +45,12 @@ inline constexpr int kRepeatCycles = 12;
 // Handlers of the forms that apply an ALU operation are templates over the operation and its
 // flag preset, defined in RegisterByte.h, RegisterRun.h, SingleRegister.h and MemoryPointer.h.
 
-// Control transfer.
-void Jump(const OpArg& a);
-void Call(const OpArg& a);
-void Return(const OpArg& a);
-void ShortJump(const OpArg& a);
-void ShortCall(const OpArg& a);
+// Control transfer. The conditional forms are one instantiation per b0 (so per condition).
+template <uint8_t kB0> void Jump(const OpArg& a);
+template <uint8_t kB0> void Call(const OpArg& a);
+template <uint8_t kB0> void Return(const OpArg& a);
+template <uint8_t kB0> void ShortJump(const OpArg& a);
+template <uint8_t kB0> void ShortCall(const OpArg& a);
 void ReturnFromInterrupt(const OpArg& a);
 void Trap(const OpArg& a);
 void LoadPair(const OpArg& a); // ijmp (reg = PC) and pla (reg = LA)
@@ -59,8 +59,8 @@ void Wait(const OpArg& a);
 void NoOperation(const OpArg& a);
 
 // Memory transfers through pointer registers.
-void StoreByte(const OpArg& a);
-void LoadByte(const OpArg& a);
+template <uint8_t kB0> void StoreByte(const OpArg& a); // b0 0x68-0x6F, 0x80-0x87
+template <uint8_t kB0> void LoadByte(const OpArg& a);
 template <uint8_t kB0, int kColumn> void TransferRunStep(const OpArg& a); // b0 0x78-0x7F
 void TransferRunDisplaced(const OpArg& a);
 void BlockTransfer(const OpArg& a);

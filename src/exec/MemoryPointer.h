@@ -13,10 +13,11 @@ struct MemOperand {
     uint8_t value;
 };
 
-// b0 names the pointer. The handlers apply the preset once their bytes are consumed.
-VELMORA_HOT_INLINE MemOperand ConsumeMemOperand() {
-    const uint8_t b0 = NextByte();
-    const int p = (b0 >> 4) & 1;
+// b0 names the pointer: ix for 0x40-0x4F, iy for 0x50-0x5F (kPointer, a template argument of
+// the handlers). The handlers apply the preset once their bytes are consumed.
+template <int kPointer> VELMORA_HOT_INLINE MemOperand ConsumeMemOperand() {
+    NextByte();
+    constexpr int p = kPointer;
     const uint8_t area = PtrArea(p);
     const uint16_t address = PtrGet(p);
     return {area, address, MemRead(area, address)};
@@ -27,16 +28,15 @@ VELMORA_HOT_INLINE uint8_t MemRegisterField(uint8_t b1) {
     return (b1 & 0x7F) ^ 0x40;
 }
 
-// adw/sbw name ix, iy, iz or sp by b0 & 3.
-VELMORA_HOT_INLINE int WordPointer(uint8_t b0) {
+// adw/sbw name ix, iy, iz or sp by b0 & 3 (b0 a template argument of the handlers).
+constexpr int WordPointer(uint8_t b0) {
     return (b0 & 3) == 3 ? kSp : (b0 & 3);
 }
 
-VELMORA_HOT_INLINE uint16_t ConsumeWordOperand(int& p) {
+VELMORA_HOT_INLINE uint16_t ConsumeWordOperand() {
     CpuState& c = g_cpu;
-    const uint8_t b0 = NextByte();
+    NextByte();
     const uint8_t b1 = NextByte();
-    p = WordPointer(b0);
     if (b1 & 0x80) {
         c.StepCycles += kPointerRegisterOperandCycles;
         return c.R[b1 & 0x7F];
@@ -45,9 +45,9 @@ VELMORA_HOT_INLINE uint16_t ConsumeWordOperand(int& p) {
 }
 } // namespace handler_detail
 
-template <AluFn Op, Preset P> void MemReg(const OpArg&) {
+template <AluFn Op, Preset P, int kPointer> void MemReg(const OpArg&) {
     InstructionStart();
-    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand();
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand<kPointer>();
     const uint8_t s = handler_detail::MemRegisterField(NextByte());
     ApplyPreset(P);
     Op(&m.value, &g_cpu.R[s], 0);
@@ -55,18 +55,18 @@ template <AluFn Op, Preset P> void MemReg(const OpArg&) {
     g_cpu.StepCycles += kMemoryOpCycles;
 }
 
-template <AluFn Op, Preset P> void MemRegTest(const OpArg&) {
+template <AluFn Op, Preset P, int kPointer> void MemRegTest(const OpArg&) {
     InstructionStart();
-    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand();
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand<kPointer>();
     uint8_t s = g_cpu.R[handler_detail::MemRegisterField(NextByte())];
     ApplyPreset(P);
     Op(&m.value, &s, 0);
     g_cpu.StepCycles += kMemoryTestCycles;
 }
 
-template <AluFn Op, Preset P> void MemImm(const OpArg&) {
+template <AluFn Op, Preset P, int kPointer> void MemImm(const OpArg&) {
     InstructionStart();
-    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand();
+    handler_detail::MemOperand m = handler_detail::ConsumeMemOperand<kPointer>();
     uint8_t imm = NextByte();
     ApplyPreset(P);
     Op(&m.value, &imm, 0);
@@ -84,18 +84,18 @@ inline void LoadWord(const OpArg&) {
 }
 
 // The carry out of 16 bits is not recorded anywhere; F is unchanged.
-inline void AddWord(const OpArg&) {
+template <uint8_t kB0> void AddWord(const OpArg&) {
     InstructionStart();
-    int p = 0;
-    const uint16_t operand = handler_detail::ConsumeWordOperand(p);
+    constexpr int p = handler_detail::WordPointer(kB0);
+    const uint16_t operand = handler_detail::ConsumeWordOperand();
     PtrSet(p, static_cast<uint16_t>(PtrGet(p) + operand));
     g_cpu.StepCycles += kMemoryOpCycles;
 }
 
-inline void SubWord(const OpArg&) {
+template <uint8_t kB0> void SubWord(const OpArg&) {
     InstructionStart();
-    int p = 0;
-    const uint16_t operand = handler_detail::ConsumeWordOperand(p);
+    constexpr int p = handler_detail::WordPointer(kB0);
+    const uint16_t operand = handler_detail::ConsumeWordOperand();
     PtrSet(p, static_cast<uint16_t>(PtrGet(p) - operand));
     g_cpu.StepCycles += kMemoryOpCycles;
 }

@@ -53,35 +53,51 @@ uint16_t MinusFiveBits(int p, uint8_t k) {
 
 // Address of a single-byte transfer: b0 0x68-0x6B post-decrement, 0x6C-0x6F post-increment,
 // 0x80-0x83 minus the displacement byte, 0x84-0x87 plus it (consumed here).
-uint16_t SingleAddress(uint8_t b0, int p) {
+VELMORA_HOT_INLINE uint16_t SingleAddress(uint8_t b0, int p) {
     const bool up = b0 & 4;
     if (b0 < 0x80) return up ? PostIncrement(p) : PostDecrement(p);
     return up ? PlusNextByte(p) : MinusNextByte(p);
 }
 } // namespace
 
-void StoreByte(const OpArg&) {
+// One instantiation per b0: the pointer, its memory area and the kind of step are constants.
+template <uint8_t kB0> void StoreByte(const OpArg&) {
     InstructionStart();
     CpuState& c = g_cpu;
-    const uint8_t b0 = NextByte();
-    const int p = TransferPointer(b0);
+    NextByte();
+    constexpr int p = TransferPointer(kB0);
     const uint8_t r = FieldFull(NextByte());
-    uint16_t address = SingleAddress(b0, p);
+    uint16_t address = SingleAddress(kB0, p);
     address = static_cast<uint16_t>(address + c.StepDir);
     MemWrite(PtrArea(p), address, c.R[r]);
     c.StepCycles += kTransferCycles;
 }
 
-void LoadByte(const OpArg&) {
+template <uint8_t kB0> void LoadByte(const OpArg&) {
     InstructionStart();
     CpuState& c = g_cpu;
-    const uint8_t b0 = NextByte();
-    const int p = TransferPointer(b0);
+    NextByte();
+    constexpr int p = TransferPointer(kB0);
     const uint8_t r = FieldFull(NextByte());
-    const uint16_t address = SingleAddress(b0, p);
+    const uint16_t address = SingleAddress(kB0, p);
     c.R[r] = MemRead(PtrArea(p), address);
     c.StepCycles += kTransferCycles;
 }
+
+#define VELMORA_SINGLE_TRANSFER(row)                                                               \
+    template void StoreByte<row + 0>(const OpArg&);                                                \
+    template void StoreByte<row + 1>(const OpArg&);                                                \
+    template void StoreByte<row + 2>(const OpArg&);                                                \
+    template void StoreByte<row + 3>(const OpArg&);                                                \
+    template void LoadByte<row + 0>(const OpArg&);                                                 \
+    template void LoadByte<row + 1>(const OpArg&);                                                 \
+    template void LoadByte<row + 2>(const OpArg&);                                                 \
+    template void LoadByte<row + 3>(const OpArg&);
+VELMORA_SINGLE_TRANSFER(0x68)
+VELMORA_SINGLE_TRANSFER(0x6C)
+VELMORA_SINGLE_TRANSFER(0x80)
+VELMORA_SINGLE_TRANSFER(0x84)
+#undef VELMORA_SINGLE_TRANSFER
 
 // stm/ldm with pointer stepping (b0 0x78-0x7B down, 0x7C-0x7F up). b1 bit 6 picks the upper
 // block form, bit 7 the load; both are in the dispatch column, so every form is its own
