@@ -108,6 +108,9 @@ template <AluFn Op, Preset P> void RunPairTestUp(const OpArg&) {
                                 });
 }
 
+template <AluFn Op> inline constexpr bool kIsLoad = false;
+template <> inline constexpr bool kIsLoad<AluLd> = true;
+
 // Short-immediate run: the immediate goes into the least significant byte and only the carry
 // travels on, except for ldm r,imm5 (b0 0x30), which stores the immediate into every byte. The
 // test form works on copies and always drops the immediate after the first byte.
@@ -120,7 +123,8 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunImmForm() {
     uint8_t r = FieldFull(b1);
     const uint8_t last = FieldFullBlockLast(b1, b2);
     uint8_t k = FieldShortImm(b2);
-    const bool keepImmediate = !kTest && b0 == 0x30;
+    // Only ldm r,imm5 (b0 0x30) keeps the immediate, and it is the only immediate run of ld.
+    const bool keepImmediate = !kTest && kIsLoad<Op> && b0 == 0x30;
     int calls = 1;
     while (r != last) {
         uint8_t copy = c.R[r], source = k;

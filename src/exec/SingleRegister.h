@@ -8,9 +8,13 @@
 #include "exec/Handlers.h"
 
 namespace handler_detail {
-// bnd/bnu (b0 0x65, 0x75) start the chain with the first byte itself.
-VELMORA_HOT_INLINE bool ChainsFirstByte(uint8_t b0) {
-    return (b0 & 0x0F) == 0x05;
+// bnd/bnu (b0 0x65, 0x75) start the chain with the first byte itself. They share their
+// handlers with byd/byu (0x64, 0x74), so only those look at b0.
+template <AluFn Op> inline constexpr bool kSharedWithBnd = false;
+template <> inline constexpr bool kSharedWithBnd<AluByd> = true;
+template <> inline constexpr bool kSharedWithBnd<AluByu> = true;
+template <AluFn Op> VELMORA_HOT_INLINE bool ChainsFirstByte(uint8_t b0) {
+    return kSharedWithBnd<Op> && (b0 & 0x0F) == 0x05;
 }
 
 struct LowerRun {
@@ -29,7 +33,7 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
     LowerRun run{FieldLowerBlockStart(b1, b2, c.AS), FieldLowerBlockLimit(b2, c.AS),
                  static_cast<uint8_t>(b1 & 7), static_cast<uint8_t>(b2 >> 5), FieldIsIndirect(b2)};
     ApplyPreset(P);
-    uint8_t k = (!kTest && ChainsFirstByte(b0)) ? c.R[run.j] : 0;
+    uint8_t k = (!kTest && ChainsFirstByte<Op>(b0)) ? c.R[run.j] : 0;
     // The run walks in the direction the operation leaves; the cycles are charged at the end.
     constexpr int dir = kRunDirection<Op>;
     // The last call (the count at its end) applies Op, the ones before kRunInnerOp<Op>.
@@ -76,7 +80,7 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
     uint8_t j = FieldUpperBlockStart(b1);
     const uint8_t last = FieldUpperBlockLast(b1, b2);
     ApplyPreset(P);
-    uint8_t k = (!kTest && ChainsFirstByte(b0)) ? c.R[j] : 0;
+    uint8_t k = (!kTest && ChainsFirstByte<Op>(b0)) ? c.R[j] : 0;
     const auto apply = [&k](auto fn, uint8_t* byte) {
         if constexpr (kTest) {
             uint8_t copy = *byte;
@@ -102,7 +106,7 @@ template <AluFn Op, Preset P> void Single(const OpArg&) {
     const uint8_t b0 = NextByte();
     const uint8_t r = FieldFull(NextByte());
     ApplyPreset(P);
-    const uint8_t k = handler_detail::ChainsFirstByte(b0) ? c.R[r] : 0;
+    const uint8_t k = handler_detail::ChainsFirstByte<Op>(b0) ? c.R[r] : 0;
     Op(&c.R[r], nullptr, k);
     c.StepCycles += kRegisterOpCycles;
 }
