@@ -125,3 +125,12 @@ constexpr uint8_t FieldFullBlockLast(uint8_t b1, uint8_t b2) {
 constexpr uint8_t GroupStep(uint8_t reg, int dir) {
     return static_cast<uint8_t>((reg & 0x78) | ((reg + dir) & 7));
 }
+// Bytes of a run from first to last, walking in direction dir inside one group of eight.
+constexpr int RunLength(uint8_t first, uint8_t last, int dir) {
+    return (((last - first) * dir) & 7) + 1;
+}
+// Whether `count` bytes from reg in direction dir stay inside reg's group without wrapping, so
+// that the walk may step the register number itself (GroupStep is then reg + dir).
+constexpr bool StaysInGroup(uint8_t reg, int count, int dir) {
+    return dir > 0 ? (reg & 7) + count <= 8 : (reg & 7) + 1 >= count;
+}

@@ -134,7 +134,7 @@ template <uint8_t kB0, int kColumn> void TransferRunStep(const OpArg&) {
         constexpr int dir = up ? 1 : -1;
         if (!up) c.StepDir = -1;
         uint16_t pointer = PtrGet(p);
-        for (;;) {
+        const auto move = [&] {
             if (load) {
                 c.R[current] = MemRead(area, pointer);
                 pointer = static_cast<uint16_t>(pointer + dir);
@@ -142,10 +142,14 @@ template <uint8_t kB0, int kColumn> void TransferRunStep(const OpArg&) {
                 pointer = static_cast<uint16_t>(pointer + dir);
                 MemWrite(area, pointer, c.R[current]);
             }
-            ++bytes;
-            if (current == last) break;
-            current = GroupStep(current, dir);
+        };
+        bytes = RunLength(current, last, dir);
+        if (StaysInGroup(current, bytes, dir)) {
+            for (int i = 1; i < bytes; ++i, current = static_cast<uint8_t>(current + dir)) move();
+        } else {
+            for (int i = 1; i < bytes; ++i, current = GroupStep(current, dir)) move();
         }
+        move();
         PtrSet(p, pointer);
     }
     c.StepCycles += (bytes + 1) * kRegisterOpCycles;

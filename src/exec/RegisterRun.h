@@ -33,11 +33,19 @@ template <AluFn Op, typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands o
     constexpr int dir = kRunDirection<Op>;
     int calls = 1;
     if (!op.hasLimit) {
-        while (op.u != op.uLast) {
-            body(std::false_type{}, op.u, op.j, false);
-            op.u = GroupStep(op.u, dir);
-            op.j = GroupStep(op.j, dir);
-            ++calls;
+        const int n = RunLength(op.u, op.uLast, dir);
+        if (StaysInGroup(op.u, n, dir) && StaysInGroup(op.j, n, dir)) {
+            for (; calls < n; ++calls) {
+                body(std::false_type{}, op.u, op.j, false);
+                op.u = static_cast<uint8_t>(op.u + dir);
+                op.j = static_cast<uint8_t>(op.j + dir);
+            }
+        } else {
+            for (; calls < n; ++calls) {
+                body(std::false_type{}, op.u, op.j, false);
+                op.u = GroupStep(op.u, dir);
+                op.j = GroupStep(op.j, dir);
+            }
         }
         body(std::true_type{}, op.u, op.j, false);
     } else {
@@ -125,14 +133,19 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunImmForm() {
     uint8_t k = FieldShortImm(b2);
     // Only ldm r,imm5 (b0 0x30) keeps the immediate, and it is the only immediate run of ld.
     const bool keepImmediate = !kTest && kIsLoad<Op> && b0 == 0x30;
-    int calls = 1;
-    while (r != last) {
+    constexpr int dir = kRunDirection<Op>;
+    const int n = RunLength(r, last, dir);
+    const auto inner = [&] {
         uint8_t copy = c.R[r], source = k;
         kRunInnerOp<Op>(kTest ? &copy : &c.R[r], &source, 0);
-        ++calls;
-        r = GroupStep(r, kRunDirection<Op>);
         if (!keepImmediate) k = 0;
+    };
+    if (StaysInGroup(r, n, dir)) {
+        for (int i = 1; i < n; ++i, r = static_cast<uint8_t>(r + dir)) inner();
+    } else {
+        for (int i = 1; i < n; ++i, r = GroupStep(r, dir)) inner();
     }
+    const int calls = n;
     uint8_t copy = c.R[r], source = k;
     Op(kTest ? &copy : &c.R[r], &source, 0);
     c.StepCycles += calls * kRegisterOpCycles;

@@ -45,6 +45,20 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
             k = fn(byte, nullptr, k);
         }
     };
+    if (!run.hasLimit) {
+        // A direct run: count bytes, with no limit to meet.
+        const int count = RunLength(run.n, run.last, dir);
+        uint8_t j = run.j;
+        if (StaysInGroup(j, count, dir)) {
+            for (int i = 1; i < count; ++i, j = static_cast<uint8_t>(j + dir))
+                apply(kRunInnerOp<Op>, &c.R[j]);
+        } else {
+            for (int i = 1; i < count; ++i, j = GroupStep(j, dir)) apply(kRunInnerOp<Op>, &c.R[j]);
+        }
+        apply(Op, &c.R[j]);
+        c.StepCycles += count * kRegisterOpCycles;
+        return;
+    }
     int calls = 1;
     for (;;) {
         if (run.n == run.last) {
@@ -89,11 +103,13 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
             k = fn(byte, nullptr, k);
         }
     };
-    int calls = 1;
-    while (j != last) {
-        apply(kRunInnerOp<Op>, &c.R[j]);
-        ++calls;
-        j = GroupStep(j, kRunDirection<Op>);
+    constexpr int dir = kRunDirection<Op>;
+    const int calls = RunLength(j, last, dir);
+    if (StaysInGroup(j, calls, dir)) {
+        for (int i = 1; i < calls; ++i, j = static_cast<uint8_t>(j + dir))
+            apply(kRunInnerOp<Op>, &c.R[j]);
+    } else {
+        for (int i = 1; i < calls; ++i, j = GroupStep(j, dir)) apply(kRunInnerOp<Op>, &c.R[j]);
     }
     apply(Op, &c.R[j]);
     c.StepCycles += calls * kRegisterOpCycles;
