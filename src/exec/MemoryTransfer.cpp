@@ -5,6 +5,8 @@
 #include "core/Fetch.h"
 #include "exec/Handlers.h"
 
+#include <type_traits>
+
 namespace {
 // Pointer register of the transfers: b0 & 3 names ix, iy, iz or sp.
 constexpr int TransferPointer(uint8_t b0) {
@@ -134,22 +136,31 @@ template <uint8_t kB0, int kColumn> void TransferRunStep(const OpArg&) {
         constexpr int dir = up ? 1 : -1;
         if (!up) c.StepDir = -1;
         uint16_t pointer = PtrGet(p);
-        const auto move = [&] {
-            if (load) {
-                c.R[current] = MemRead(area, pointer);
-                pointer = static_cast<uint16_t>(pointer + dir);
-            } else {
-                pointer = static_cast<uint16_t>(pointer + dir);
-                MemWrite(area, pointer, c.R[current]);
-            }
-        };
         bytes = RunLength(current, last, dir);
-        if (StaysInGroup(current, bytes, dir)) {
-            for (int i = 1; i < bytes; ++i, current = static_cast<uint8_t>(current + dir)) move();
-        } else {
-            for (int i = 1; i < bytes; ++i, current = GroupStep(current, dir)) move();
-        }
-        move();
+        // The area is the same for every byte: the walk is compiled once for RAM, with the area
+        // a constant, and once for any area.
+        const auto walk = [&](auto memoryArea) {
+            const auto move = [&] {
+                if (load) {
+                    c.R[current] = MemRead(memoryArea, pointer);
+                    pointer = static_cast<uint16_t>(pointer + dir);
+                } else {
+                    pointer = static_cast<uint16_t>(pointer + dir);
+                    MemWrite(memoryArea, pointer, c.R[current]);
+                }
+            };
+            if (StaysInGroup(current, bytes, dir)) {
+                for (int i = 1; i < bytes; ++i, current = static_cast<uint8_t>(current + dir))
+                    move();
+            } else {
+                for (int i = 1; i < bytes; ++i, current = GroupStep(current, dir)) move();
+            }
+            move();
+        };
+        if (area == 3)
+            walk(std::integral_constant<uint8_t, 3>{});
+        else
+            walk(area);
         PtrSet(p, pointer);
     }
     c.StepCycles += (bytes + 1) * kRegisterOpCycles;
