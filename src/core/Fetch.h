@@ -136,3 +136,26 @@ constexpr int RunLength(uint8_t first, uint8_t last, int dir) {
 constexpr bool StaysInGroup(uint8_t reg, int count, int dir) {
     return dir > 0 ? (reg & 7) + count <= 8 : (reg & 7) + 1 >= count;
 }
+// Walks `count` bytes in direction kDir from a, and from b in step with it, each inside its own
+// group of eight: calls each(a, b) for every byte but the last, and leaves a and b at the last.
+template <int kDir, typename Each>
+VELMORA_HOT_INLINE void WalkToLast(uint8_t& a, uint8_t& b, int count, Each each) {
+    if (StaysInGroup(a, count, kDir) && StaysInGroup(b, count, kDir)) {
+        for (int i = 1; i < count; ++i) {
+            each(a, b);
+            a = static_cast<uint8_t>(a + kDir);
+            b = static_cast<uint8_t>(b + kDir);
+        }
+    } else {
+        for (int i = 1; i < count; ++i) {
+            each(a, b);
+            a = GroupStep(a, kDir);
+            b = GroupStep(b, kDir);
+        }
+    }
+}
+template <int kDir, typename Each>
+VELMORA_HOT_INLINE void WalkToLast(uint8_t& reg, int count, Each each) {
+    uint8_t same = reg;
+    WalkToLast<kDir>(reg, same, count, [&](uint8_t r, uint8_t) { each(r); });
+}

@@ -141,7 +141,6 @@ VELMORA_HOT_INLINE uint8_t AluSb(uint8_t* d, uint8_t* s, uint8_t) {
     return alu_detail::Subtract<true>(d, s);
 }
 
-// Decimal add; exact for valid BCD and this same arithmetic for any byte.
 VELMORA_HOT_INLINE uint8_t AluAdb(uint8_t* d, uint8_t* s, uint8_t) {
     return alu_detail::DecimalAdd<true>(d, s);
 }

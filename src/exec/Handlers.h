@@ -34,6 +34,11 @@ VELMORA_HOT_INLINE void ApplyPreset(Preset p) {
         g_cpu.F = static_cast<uint8_t>((g_cpu.F & kFlagC) | kFlagZ);
 }
 
+// Pointer register named by b0 & 3 in the transfers and in adw/sbw: ix, iy, iz or sp.
+constexpr int PointerOfB0(uint8_t b0) {
+    return (b0 & 3) == 3 ? kSp : (b0 & 3);
+}
+
 // Base cycle costs.
 inline constexpr int kRegisterOpCycles = 4; // also per byte of a run
 inline constexpr int kMemoryOpCycles = 8;

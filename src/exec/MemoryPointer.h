@@ -28,11 +28,6 @@ VELMORA_HOT_INLINE uint8_t MemRegisterField(uint8_t b1) {
     return (b1 & 0x7F) ^ 0x40;
 }
 
-// adw/sbw name ix, iy, iz or sp by b0 & 3 (b0 a template argument of the handlers).
-constexpr int WordPointer(uint8_t b0) {
-    return (b0 & 3) == 3 ? kSp : (b0 & 3);
-}
-
 VELMORA_HOT_INLINE uint16_t ConsumeWordOperand() {
     CpuState& c = g_cpu;
     NextByte();
@@ -86,7 +81,7 @@ inline void LoadWord(const OpArg&) {
 // The carry out of 16 bits is not recorded anywhere; F is unchanged.
 template <uint8_t kB0> void AddWord(const OpArg&) {
     InstructionStart();
-    constexpr int p = handler_detail::WordPointer(kB0);
+    constexpr int p = PointerOfB0(kB0);
     const uint16_t operand = handler_detail::ConsumeWordOperand();
     PtrSet(p, static_cast<uint16_t>(PtrGet(p) + operand));
     g_cpu.StepCycles += kMemoryOpCycles;
@@ -94,7 +89,7 @@ template <uint8_t kB0> void AddWord(const OpArg&) {
 
 template <uint8_t kB0> void SubWord(const OpArg&) {
     InstructionStart();
-    constexpr int p = handler_detail::WordPointer(kB0);
+    constexpr int p = PointerOfB0(kB0);
     const uint16_t operand = handler_detail::ConsumeWordOperand();
     PtrSet(p, static_cast<uint16_t>(PtrGet(p) - operand));
     g_cpu.StepCycles += kMemoryOpCycles;

@@ -8,11 +8,6 @@
 #include <type_traits>
 
 namespace {
-// Pointer register of the transfers: b0 & 3 names ix, iy, iz or sp.
-constexpr int TransferPointer(uint8_t b0) {
-    return (b0 & 3) == 3 ? kSp : (b0 & 3);
-}
-
 // Pointer steps. Each returns the address to use; the downward ones turn the step direction
 // to -1, so multi-byte transfers then walk registers and addresses downward.
 uint16_t PostIncrement(int p) {
@@ -67,7 +62,7 @@ template <uint8_t kB0> void StoreByte(const OpArg&) {
     InstructionStart();
     CpuState& c = g_cpu;
     NextByte();
-    constexpr int p = TransferPointer(kB0);
+    constexpr int p = PointerOfB0(kB0);
     const uint8_t r = FieldFull(NextByte());
     uint16_t address = SingleAddress(kB0, p);
     address = static_cast<uint16_t>(address + c.StepDir);
@@ -79,7 +74,7 @@ template <uint8_t kB0> void LoadByte(const OpArg&) {
     InstructionStart();
     CpuState& c = g_cpu;
     NextByte();
-    constexpr int p = TransferPointer(kB0);
+    constexpr int p = PointerOfB0(kB0);
     const uint8_t r = FieldFull(NextByte());
     const uint16_t address = SingleAddress(kB0, p);
     c.R[r] = MemRead(PtrArea(p), address);
@@ -106,7 +101,7 @@ VELMORA_SINGLE_TRANSFER(0x84)
 // instantiation.
 template <uint8_t kB0, int kColumn> void TransferRunStep(const OpArg&) {
     InstructionStart();
-    constexpr int p = TransferPointer(kB0);
+    constexpr int p = PointerOfB0(kB0);
     constexpr bool up = kB0 & 4, load = kColumn & 2, upperBlock = kColumn & 1;
     CpuState& c = g_cpu;
     NextByte();
@@ -140,22 +135,17 @@ template <uint8_t kB0, int kColumn> void TransferRunStep(const OpArg&) {
         // The area is the same for every byte: the walk is compiled once for RAM, with the area
         // a constant, and once for any area.
         const auto walk = [&](auto memoryArea) {
-            const auto move = [&] {
+            const auto move = [&](uint8_t reg) {
                 if (load) {
-                    c.R[current] = MemRead(memoryArea, pointer);
+                    c.R[reg] = MemRead(memoryArea, pointer);
                     pointer = static_cast<uint16_t>(pointer + dir);
                 } else {
                     pointer = static_cast<uint16_t>(pointer + dir);
-                    MemWrite(memoryArea, pointer, c.R[current]);
+                    MemWrite(memoryArea, pointer, c.R[reg]);
                 }
             };
-            if (StaysInGroup(current, bytes, dir)) {
-                for (int i = 1; i < bytes; ++i, current = static_cast<uint8_t>(current + dir))
-                    move();
-            } else {
-                for (int i = 1; i < bytes; ++i, current = GroupStep(current, dir)) move();
-            }
-            move();
+            WalkToLast<dir>(current, bytes, move);
+            move(current);
         };
         if (area == 3)
             walk(std::integral_constant<uint8_t, 3>{});
@@ -187,7 +177,7 @@ void TransferRunDisplaced(const OpArg&) {
     CpuState& c = g_cpu;
     constexpr int kStoreExtraCycles = 6, kLoadExtraCycles = 4;
     const uint8_t b0 = NextByte();
-    const int p = TransferPointer(b0);
+    const int p = PointerOfB0(b0);
     const uint8_t area = PtrArea(p);
     const uint8_t b1 = NextByte();
     const uint8_t b2 = NextByte();

@@ -26,27 +26,16 @@ VELMORA_HOT_INLINE RunOperands ConsumeRun(Preset preset) {
 }
 
 // Walks the run; body(last, upper, lower, inTail) performs one ALU call, with `last` a
-// std::bool_constant telling whether it is the run's last (see kRunInnerOp). In the tail lower is
-// -1. It walks in the direction the operation leaves (kRunDirection), and the cycles are charged
-// once at the end.
+// std::bool_constant telling whether it is the run's last (see kRunInnerOp); inTail is set past an
+// indirect lower run's limit, where the lower operand reads as zero. It walks in the direction
+// the operation leaves (kRunDirection), and the cycles are charged once at the end.
 template <AluFn Op, typename Body> VELMORA_HOT_INLINE void WalkRun(RunOperands op, Body body) {
     constexpr int dir = kRunDirection<Op>;
     int calls = 1;
     if (!op.hasLimit) {
-        const int n = RunLength(op.u, op.uLast, dir);
-        if (StaysInGroup(op.u, n, dir) && StaysInGroup(op.j, n, dir)) {
-            for (; calls < n; ++calls) {
-                body(std::false_type{}, op.u, op.j, false);
-                op.u = static_cast<uint8_t>(op.u + dir);
-                op.j = static_cast<uint8_t>(op.j + dir);
-            }
-        } else {
-            for (; calls < n; ++calls) {
-                body(std::false_type{}, op.u, op.j, false);
-                op.u = GroupStep(op.u, dir);
-                op.j = GroupStep(op.j, dir);
-            }
-        }
+        calls = RunLength(op.u, op.uLast, dir);
+        WalkToLast<dir>(op.u, op.j, calls,
+                        [&](uint8_t u, uint8_t j) { body(std::false_type{}, u, j, false); });
         body(std::true_type{}, op.u, op.j, false);
     } else {
         // A call is the last one when it finds the upper run at its end.
@@ -134,18 +123,12 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunImmForm() {
     // Only ldm r,imm5 (b0 0x30) keeps the immediate, and it is the only immediate run of ld.
     const bool keepImmediate = !kTest && kIsLoad<Op> && b0 == 0x30;
     constexpr int dir = kRunDirection<Op>;
-    const int n = RunLength(r, last, dir);
-    const auto inner = [&] {
-        uint8_t copy = c.R[r], source = k;
-        kRunInnerOp<Op>(kTest ? &copy : &c.R[r], &source, 0);
+    const int calls = RunLength(r, last, dir);
+    WalkToLast<dir>(r, calls, [&](uint8_t reg) {
+        uint8_t copy = c.R[reg], source = k;
+        kRunInnerOp<Op>(kTest ? &copy : &c.R[reg], &source, 0);
         if (!keepImmediate) k = 0;
-    };
-    if (StaysInGroup(r, n, dir)) {
-        for (int i = 1; i < n; ++i, r = static_cast<uint8_t>(r + dir)) inner();
-    } else {
-        for (int i = 1; i < n; ++i, r = GroupStep(r, dir)) inner();
-    }
-    const int calls = n;
+    });
     uint8_t copy = c.R[r], source = k;
     Op(kTest ? &copy : &c.R[r], &source, 0);
     c.StepCycles += calls * kRegisterOpCycles;

@@ -17,6 +17,16 @@ template <AluFn Op> VELMORA_HOT_INLINE bool ChainsFirstByte(uint8_t b0) {
     return kSharedWithBnd<Op> && (b0 & 0x0F) == 0x05;
 }
 
+// One call of a single-register operation with the chained value k; the test forms work on a
+// copy of the byte. Returns the value that travels on.
+template <bool kTest> VELMORA_HOT_INLINE uint8_t ApplyChained(AluFn fn, uint8_t* byte, uint8_t k) {
+    if constexpr (kTest) {
+        uint8_t copy = *byte;
+        return fn(&copy, nullptr, k);
+    }
+    return fn(byte, nullptr, k);
+}
+
 struct LowerRun {
     uint8_t j, limit, n, last;
     bool hasLimit;
@@ -37,24 +47,12 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
     // The run walks in the direction the operation leaves; the cycles are charged at the end.
     constexpr int dir = kRunDirection<Op>;
     // The last call (the count at its end) applies Op, the ones before kRunInnerOp<Op>.
-    const auto apply = [&k](auto fn, uint8_t* byte) {
-        if constexpr (kTest) {
-            uint8_t copy = *byte;
-            k = fn(&copy, nullptr, k);
-        } else {
-            k = fn(byte, nullptr, k);
-        }
-    };
+    const auto apply = [&k](AluFn fn, uint8_t* byte) { k = ApplyChained<kTest>(fn, byte, k); };
     if (!run.hasLimit) {
         // A direct run: count bytes, with no limit to meet.
         const int count = RunLength(run.n, run.last, dir);
         uint8_t j = run.j;
-        if (StaysInGroup(j, count, dir)) {
-            for (int i = 1; i < count; ++i, j = static_cast<uint8_t>(j + dir))
-                apply(kRunInnerOp<Op>, &c.R[j]);
-        } else {
-            for (int i = 1; i < count; ++i, j = GroupStep(j, dir)) apply(kRunInnerOp<Op>, &c.R[j]);
-        }
+        WalkToLast<dir>(j, count, [&](uint8_t reg) { apply(kRunInnerOp<Op>, &c.R[reg]); });
         apply(Op, &c.R[j]);
         c.StepCycles += count * kRegisterOpCycles;
         return;
@@ -95,22 +93,10 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunUpper() {
     const uint8_t last = FieldUpperBlockLast(b1, b2);
     ApplyPreset(P);
     uint8_t k = (!kTest && ChainsFirstByte<Op>(b0)) ? c.R[j] : 0;
-    const auto apply = [&k](auto fn, uint8_t* byte) {
-        if constexpr (kTest) {
-            uint8_t copy = *byte;
-            k = fn(&copy, nullptr, k);
-        } else {
-            k = fn(byte, nullptr, k);
-        }
-    };
+    const auto apply = [&k](AluFn fn, uint8_t* byte) { k = ApplyChained<kTest>(fn, byte, k); };
     constexpr int dir = kRunDirection<Op>;
     const int calls = RunLength(j, last, dir);
-    if (StaysInGroup(j, calls, dir)) {
-        for (int i = 1; i < calls; ++i, j = static_cast<uint8_t>(j + dir))
-            apply(kRunInnerOp<Op>, &c.R[j]);
-    } else {
-        for (int i = 1; i < calls; ++i, j = GroupStep(j, dir)) apply(kRunInnerOp<Op>, &c.R[j]);
-    }
+    WalkToLast<dir>(j, calls, [&](uint8_t reg) { apply(kRunInnerOp<Op>, &c.R[reg]); });
     apply(Op, &c.R[j]);
     c.StepCycles += calls * kRegisterOpCycles;
 }
