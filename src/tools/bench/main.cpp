@@ -341,9 +341,11 @@ int main(int argc, char** argv) {
         list.push_back({"e", "default firmware computing a long key sequence", firmware,
                         "12345678*87654321=/7=+0.5=%-99999=*3.14159=/0=\033"});
 
+    if (!only.empty())
+        std::erase_if(list,
+                      [&](const Workload& w) { return only.find(w.name) == std::string::npos; });
     if (profile) {
         for (const Workload& w : list) {
-            if (!only.empty() && only.find(w.name) == std::string::npos) continue;
             RunTicks(w, ticks);
             std::printf("%s: %d x %d cycles run\n", w.name.c_str(), ticks, kBenchGrant);
         }
@@ -365,9 +367,6 @@ int main(int argc, char** argv) {
     std::printf("median of %d runs of %d x %d cycles each\n\n", runs, ticks, kBenchGrant);
     std::printf("%-2s %-52s %10s %9s %10s %9s %6s %11s\n", "", "workload", "Mcycles/s", "ns/instr",
                 "floor Mc/s", "floor ns", "ratio", "ratio range");
-    if (!only.empty())
-        std::erase_if(list,
-                      [&](const Workload& w) { return only.find(w.name) == std::string::npos; });
     double mixThroughput = 0;
     const Workload* mix = nullptr;
     for (const Workload& w : list) {
