@@ -2,6 +2,7 @@
 #include "core/Machine.h"
 
 #include "core/Cpu.h"
+#include "host/Rewind.h"
 #include "host/RunLoop.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
@@ -11,4 +12,5 @@ void ResetMachine() {
     g_lcd = LcdState{};
     g_kbd = KeyboardState{};
     g_run = RunState{};
+    RewindClear();
 }

@@ -28,6 +28,11 @@ void LoadImages();
 // replaced, even when the process could write it (as root can).
 bool SaveImages();
 
+// Writes a whole file as SaveImages writes each image: to a temporary file beside it, synced,
+// then renamed over the old one, so NAME is always either the old file or the new one whole.
+// A file the user made read-only, or a directory or device in the way, is refused. No report.
+bool WriteImage(const char* name, const uint8_t* data, size_t size);
+
 // The system calls SaveImages makes on the temporary file, as plain POSIX calls. Tests replace
 // them to make a save fail at a chosen point (a full disk after N bytes, a failing sync or
 // rename); the program never changes them.

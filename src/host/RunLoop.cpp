@@ -2,6 +2,7 @@
 #include "host/RunLoop.h"
 
 #include "core/Cpu.h"
+#include "host/Rewind.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
@@ -15,6 +16,7 @@ void (*StepHook)(uint16_t pcBefore) = nullptr;
 namespace {
 void StopLoop() {
     g_run.StopRequest = 1;
+    RewindBalance(g_cpu.CycleBalance, 0);
     g_cpu.CycleBalance = 0;
     DebuggerShown();
     if (ShowDebuggerHook) ShowDebuggerHook();
@@ -26,16 +28,24 @@ void StopLoop() {
 [[gnu::flatten]] void OnRunTimer() {
     CpuState& c = g_cpu;
     RunState& r = g_run;
+    // With the step history on, whatever a tick does to the balance outside its steps is
+    // recorded, and every run tick counts towards the next image (Rewind.h).
+    const bool history = g_rewind.On;
     if (r.ResumeDelay > 0) {
         --r.ResumeDelay;
+        if (history) RewindBalance(c.CycleBalance, 0);
         c.CycleBalance = 0;
         return;
     }
+    const int32_t before = c.CycleBalance;
+    if (history && !r.StopRequest) RewindTick();
     c.CycleBalance += r.CyclesPerTick;
     if (c.CycleBalance > 0 && r.StopRequest) {
         c.CycleBalance = 0;
+        if (history) RewindBalance(before, 0);
         return;
     }
+    if (history) RewindBalance(before, c.CycleBalance);
     // Nothing inside a step sets StopRequest, a step count, a breakpoint or the hook: they
     // change only between ticks. Without any of them the loop only runs steps, with the
     // balance kept in a local so it can live in a register.
@@ -48,13 +58,16 @@ void StopLoop() {
             uint8_t ColumnCounter, RowCounter, TimerPrescale;
         } lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
         int32_t balance = c.CycleBalance;
+        uint32_t steps = 0; // a tick's steps: far fewer than 2^32 (each costs cycles)
         while (balance > 0) {
             c.StepCycles = 0;
             CpuStep();
             LcdStepOn(lcd);
             balance -= c.StepCycles;
+            ++steps;
         }
         c.CycleBalance = balance;
+        g_rewind.Steps += steps;
         l.RowCycles = lcd.RowCycles;
         l.ColumnCounter = lcd.ColumnCounter;
         l.RowCounter = lcd.RowCounter;
@@ -63,6 +76,7 @@ void StopLoop() {
     }
     while (c.CycleBalance > 0) {
         if (r.StopRequest) {
+            if (history) RewindBalance(c.CycleBalance, 0);
             c.CycleBalance = 0;
             return;
         }
@@ -70,6 +84,7 @@ void StopLoop() {
         c.StepCycles = 0;
         CpuStep();
         LcdStep();
+        ++g_rewind.Steps;
         if (StepHook) StepHook(pcBefore);
         c.CycleBalance -= c.StepCycles;
         if (r.StepCount > 0 && --r.StepCount == 0) {
@@ -83,11 +98,16 @@ void StopLoop() {
     }
 }
 
-void OnRefreshTimer() {
+void RefreshLcd() {
     LcdRedraw();
     if (g_lcd.LcdDirty == 1 && LcdImageHook) LcdImageHook();
     g_lcd.LcdDirty = 0;
+}
+
+void OnRefreshTimer() {
+    RefreshLcd();
     if (g_kbd.SelfTestCount > 0) {
+        RewindSelfTest();
         --g_kbd.SelfTestCount;
         KeyboardUpdate();
     }
@@ -97,6 +117,7 @@ void PowerReset() {
     LcdReset();
     g_kbd.SelfTestCount = g_run.SelfTest;
     CpuReset();
+    RewindMark();
 }
 
 int32_t ComputeCyclesPerTick(int32_t oscFreq) {

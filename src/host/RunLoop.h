@@ -41,7 +41,10 @@ extern void (*StepHook)(uint16_t pcBefore);
 
 void OnRunTimer();
 void OnRefreshTimer();
-// LcdReset, SelfTestCount from the SelfTest setting, CpuReset.
+// The refresh tick's drawing: LcdRedraw, LcdImageHook when the bitmap changed, LcdDirty := 0.
+void RefreshLcd();
+// LcdReset, SelfTestCount from the SelfTest setting, CpuReset (a new starting point of the
+// step history).
 void PowerReset();
 // 10 x oscFreq, clamped to 0 .. kMaxCyclesPerTick: an oscillator of 0 or less grants nothing.
 int32_t ComputeCyclesPerTick(int32_t oscFreq);

@@ -2,6 +2,7 @@
 #include "periph/Keyboard.h"
 
 #include "core/Cpu.h"
+#include "host/Rewind.h"
 
 KeyboardState g_kbd;
 
@@ -80,8 +81,15 @@ int FaceHitTest(int x, int y) {
     return 0;
 }
 
+void KeyboardSetKeys(int32_t mouseKey, int32_t keyboardKey) {
+    RewindKeys(mouseKey, keyboardKey);
+    g_kbd.MouseKey = mouseKey;
+    g_kbd.KeyboardKey = keyboardKey;
+    KeyboardUpdate();
+}
+
 bool KeyboardKeyDown(int virtualKey) {
-    int32_t& key = g_kbd.KeyboardKey;
+    int32_t key = g_kbd.KeyboardKey;
     bool showDebugger = false;
     switch (virtualKey) {
     case kVkEnter: key = 61; break;
@@ -97,17 +105,15 @@ bool KeyboardKeyDown(int virtualKey) {
     case kVkF8: key = kKeyOffFace; break;
     default: break;
     }
-    KeyboardUpdate();
+    KeyboardSetKeys(g_kbd.MouseKey, key);
     return showDebugger;
 }
 
 void KeyboardChar(int character) {
     if (character < 32 || character > 127 || g_kbd.KeyMap[character] == 0) return;
-    g_kbd.KeyboardKey = g_kbd.KeyMap[character];
-    KeyboardUpdate();
+    KeyboardSetKeys(g_kbd.MouseKey, g_kbd.KeyMap[character]);
 }
 
 void KeyboardKeyUp() {
-    g_kbd.KeyboardKey = 0;
-    KeyboardUpdate();
+    KeyboardSetKeys(g_kbd.MouseKey, 0);
 }

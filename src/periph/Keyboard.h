@@ -39,6 +39,11 @@ static_assert(std::size(kKeyGroups) == 5, "five key groups on the face");
 
 // Recomputes KI from KC and the held keys; may end the wait and off states.
 void KeyboardUpdate();
+// Host input: the key slots become mouseKey and keyboardKey, then KeyboardUpdate runs. Every
+// change of a key slot from outside the machine (the mouse on the face, the PC keyboard, the
+// headless runner's key events, scripts) goes through here, so that the step history records
+// it with its step.
+void KeyboardSetKeys(int32_t mouseKey, int32_t keyboardKey);
 // Face pixel to key code 1..61, or 0 for no key.
 int FaceHitTest(int x, int y);
 

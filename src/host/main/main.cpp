@@ -3,6 +3,7 @@
 #include "host/qt/Main.h"
 #include "debug/qt/Debug.h"
 #include "host/Report.h"
+#include "host/Rewind.h"
 
 #include <QApplication>
 #include <QString>
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
     mainForm.ShowDebugger = [&debugForm] { debugForm.ShowDebugger(); };
     QObject::connect(&mainForm, &TMainForm::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+    // The step history: rewind and the debugger's step back (docs/state-format.md).
+    RewindEnable(true);
     mainForm.show();
     return app.exec();
 }

@@ -247,8 +247,8 @@ void TMainForm::PwrSwMouseDown(QMouseEvent*) {
 void TMainForm::FaceMouseDown(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const QPoint at = event->position().toPoint();
-    g_kbd.MouseKey = FaceHitTest(at.x(), at.y());
-    if (g_kbd.MouseKey == 0) {
+    const int key = FaceHitTest(at.x(), at.y());
+    if (key == 0) {
         // The face outside the keys is a drag handle. Let the platform move the window; where
         // it cannot (no window manager support, some platforms), follow the pointer instead.
         QWindow* window = windowHandle();
@@ -257,7 +257,7 @@ void TMainForm::FaceMouseDown(QMouseEvent* event) {
             m_dragOffset = event->globalPosition().toPoint() - pos();
         }
     }
-    KeyboardUpdate();
+    KeyboardSetKeys(key, g_kbd.KeyboardKey);
 }
 
 void TMainForm::FaceMouseMove(QMouseEvent* event) {
@@ -271,8 +271,7 @@ void TMainForm::FaceMouseUp(QMouseEvent* event) {
     // Judged by the press: the face image keeps the mouse between press and release.
     if (g_kbd.MouseKey == kKeyMinimise) showMinimized();
     if (g_kbd.MouseKey == kKeyClose) close();
-    g_kbd.MouseKey = 0;
-    KeyboardUpdate();
+    KeyboardSetKeys(0, g_kbd.KeyboardKey);
 }
 
 void TMainForm::ShowLcd() {

@@ -1,11 +1,13 @@
 // velmora-headless: runs the emulator without any window, driven from the command line.
-// Start-up as the desktop program's (settings, images, power reset), then the --set stores, a
-// run of --steps steps or --ms milliseconds of emulated time, then the requested outputs.
+// Start-up as the desktop program's (settings, images, power reset), then a state to continue
+// from (--load-state), the --set stores, a run of --steps steps or --ms milliseconds of
+// emulated time, then the requested outputs (--save-state among them).
 #include "core/Cpu.h"
 #include "core/Machine.h"
 #include "host/Files.h"
 #include "host/Report.h"
 #include "host/RunLoop.h"
+#include "host/State.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
@@ -173,11 +175,9 @@ void ApplyEvent(const KeyEvent& e) {
     if (e.Kind == 0) {
         KeyboardKeyUp();
     } else if (e.Source == 0) {
-        g_kbd.KeyboardKey = e.Code;
-        KeyboardUpdate();
+        KeyboardSetKeys(g_kbd.MouseKey, e.Code);
     } else if (e.Character < 0) {
-        g_kbd.KeyboardKey = kEnterKey;
-        KeyboardUpdate();
+        KeyboardSetKeys(g_kbd.MouseKey, kEnterKey);
     } else {
         KeyboardChar(e.Character); // pressed only for 32..127 with a key in KeyMap
     }
@@ -285,7 +285,7 @@ bool WritePng(const std::string& name) {
 
 struct Options {
     std::vector<std::string> Sets, Keys;
-    std::string Steps, Ms, Type, TracePath, PngPath;
+    std::string Steps, Ms, Type, TracePath, PngPath, LoadStatePath, SaveStatePath;
     bool Dump = false, Save = false, LcdText = false;
 };
 
@@ -295,8 +295,10 @@ void Validate(const CLI::App& app, const Options& o) {
     if (!ms && app.count("--key") > 0) throw UsageError("--key needs --ms");
     if (!ms && app.count("--type") > 0) throw UsageError("--type needs --ms");
     // The parser would take a following option as the file name; write ./-name for such a file.
-    for (const auto& [option, path] :
-         {std::pair{"--trace", &o.TracePath}, {"--lcd-png", &o.PngPath}})
+    for (const auto& [option, path] : {std::pair{"--trace", &o.TracePath},
+                                       {"--lcd-png", &o.PngPath},
+                                       {"--load-state", &o.LoadStatePath},
+                                       {"--save-state", &o.SaveStatePath}})
         if (app.count(option) > 0 && (path->empty() || (*path)[0] == '-'))
             throw UsageError(std::string(option) + ": a FILE name is missing");
 }
@@ -332,6 +334,13 @@ int main(int argc, char** argv) {
     app.add_option("--lcd-png", o.PngPath, "Redraw and write the 192x128 LCD image as PNG")
         ->type_name("FILE");
     app.add_flag("--lcd-text", o.LcdText, "Print the 64 display lines, # dark, . light");
+    app.add_option("--load-state", o.LoadStatePath,
+                   "Continue from a state file: loaded after the start-up, before the --set "
+                   "stores; --key and --type times count from it")
+        ->type_name("FILE");
+    app.add_option("--save-state", o.SaveStatePath,
+                   "Write the machine as a state file after the run")
+        ->type_name("FILE");
 
     std::vector<SetCommand> sets;
     std::vector<KeyEvent> events;
@@ -372,6 +381,15 @@ int main(int argc, char** argv) {
     LoadSettings();
     LoadImages();
     StartEmulation();
+    if (!o.LoadStatePath.empty()) {
+        RunCounts counts;
+        if (!LoadStateFile(o.LoadStatePath, &counts)) {
+            if (g_record.Trace) std::fclose(g_record.Trace);
+            return kExitFailed;
+        }
+        g_record.Steps = counts.Steps;
+        g_record.Cycles = counts.Cycles;
+    }
     for (const SetCommand& s : sets) ApplySet(s);
 
     StepHook = RecordStep;
@@ -416,5 +434,8 @@ int main(int argc, char** argv) {
         }
     }
     if (o.Save && !SaveImages()) status = kExitFailed;
+    if (!o.SaveStatePath.empty() &&
+        !SaveStateFile(o.SaveStatePath, RunCounts{g_record.Steps, g_record.Cycles}))
+        status = kExitFailed;
     return status;
 }
