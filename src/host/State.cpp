@@ -56,8 +56,9 @@ struct Writer {
 };
 
 // Reads the fields back and checks each against its range; the first field out of range is
-// described in Error. With kStore the values are stored, otherwise only checked.
-template <bool kStore> struct Reader {
+// described in Error. With kStore the values are stored, otherwise only checked; without kCheck
+// they are taken as they are (the rewind ring's own images, and a file already checked).
+template <bool kStore, bool kCheck = true> struct Reader {
     const uint8_t* At;
     const char* Chunk;
     std::string Error;
@@ -67,11 +68,13 @@ template <bool kStore> struct Reader {
         for (size_t i = 0; i < sizeof(T); ++i) raw |= uint64_t{At[i]} << 8 * i;
         At += sizeof(T);
         const auto value = static_cast<int64_t>(static_cast<T>(raw));
-        if (value < lo || value > hi) {
-            if (Error.empty())
-                Error = std::string("the ") + Chunk + " chunk holds " + name + " = " +
-                        std::to_string(value) + ", out of range";
-            return;
+        if constexpr (kCheck) {
+            if (value < lo || value > hi) {
+                if (Error.empty())
+                    Error = std::string("the ") + Chunk + " chunk holds " + name + " = " +
+                            std::to_string(value) + ", out of range";
+                return;
+            }
         }
         if constexpr (kStore) v = static_cast<T>(value);
     }
@@ -79,6 +82,20 @@ template <bool kStore> struct Reader {
         if constexpr (kStore) std::memcpy(v, At, n);
         At += n;
     }
+};
+
+// Reads the value of one field, by name.
+struct Peek {
+    const uint8_t* At;
+    std::string_view Want;
+    int64_t Value = 0;
+    template <typename T> void Field(const T&, const char* name, int64_t, int64_t) {
+        uint64_t raw = 0;
+        for (size_t i = 0; i < sizeof(T); ++i) raw |= uint64_t{At[i]} << 8 * i;
+        At += sizeof(T);
+        if (name == Want) Value = static_cast<int64_t>(static_cast<T>(raw));
+    }
+    void Bytes(const uint8_t*, size_t n, const char*) { At += n; }
 };
 
 struct Sizer {
@@ -111,8 +128,9 @@ template <typename V> void VisitCpuLive(V& v, CpuState& c) {
     v.Field(c.ISR, "ISR", 0, 0x0F);
     v.Field(c.OFF, "OFF", 0, 1);
     v.Field(c.WAIT, "WAIT", 0, 1);
-    // Between ticks the balance is 0 or a debt of less than a step; the bound keeps a grant on
-    // top of it inside 32 bits.
+    // Between ticks the balance is 0 or a debt; inside a tick (a step back stops there) what
+    // is left of the grant. The bound keeps a grant on top of it inside 32 bits; LoadState also
+    // holds it to the grant of one tick when the state says what that was.
     v.Field(c.CycleBalance, "CycleBalance", -kMaxCyclesPerTick, kMaxCyclesPerTick);
 }
 
@@ -319,7 +337,7 @@ void CaptureMachine(uint8_t* image) {
 }
 
 void RestoreMachine(const uint8_t* image) {
-    Reader<true> r{image, "image", {}};
+    Reader<true, false> r{image, "image", {}};
     for (int i = 0; i < kMachineChunks; ++i) VisitMachineChunk(i, r);
 }
 
@@ -423,6 +441,12 @@ StateLoadResult LoadState(std::span<const uint8_t> bytes, std::string_view subje
         error = CheckChunk(known[kRunChunk], "RUN", size, [](auto& r) { VisitRun(r, g_run); });
         Reader<true> read{known[kRunChunk].Data, "RUN", {}};
         if (error.empty()) VisitRun(read, run);
+        Peek balance{known[kCpuChunk].Data, "CycleBalance"};
+        VisitCpuLive(balance, g_cpu);
+        if (error.empty() && balance.Value > run.CyclesPerTick)
+            error = Damaged("the CPU chunk holds CycleBalance = " + std::to_string(balance.Value) +
+                            ", more than the " + std::to_string(run.CyclesPerTick) +
+                            " cycles of a run tick");
     }
     if (error.empty() && known[kCntsChunk].Present) {
         const size_t size = SizeOf<RunCounts>([](auto& v, RunCounts& c) { VisitCounts(v, c); });
@@ -462,7 +486,7 @@ StateLoadResult LoadState(std::span<const uint8_t> bytes, std::string_view subje
                                   " cycles per run tick; it runs on at this program's " +
                                   std::to_string(g_run.CyclesPerTick));
     for (int i = 0; i < kMachineChunks; ++i) {
-        Reader<true> r{known[i].Data, kNames[i], {}};
+        Reader<true, false> r{known[i].Data, kNames[i], {}};
         VisitMachineChunk(i, r);
     }
     RewindMark();

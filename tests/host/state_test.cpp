@@ -222,6 +222,9 @@ TEST(State, DamageBehindAValidChecksumIsNamed) {
          "the file is damaged (the CPU chunk holds OFF = 2, out of range)"},
         {"balance", [](Parts& p) { Set32(Find(p, "CPU ").Data, 22, 0x7FFFFFFF); },
          "the file is damaged (the CPU chunk holds CycleBalance = 2147483647, out of range)"},
+        {"grant", [](Parts& p) { Set32(Find(p, "CPU ").Data, 22, 2001); },
+         "the file is damaged (the CPU chunk holds CycleBalance = 2001, more than the 2000 "
+         "cycles of a run tick)"},
         {"BytePos", [](Parts& p) { Set32(Find(p, "CPU ").Data, 35, 4); },
          "the file is damaged (the CPU chunk holds BytePos = 4, out of range)"},
         {"RowCounter", [](Parts& p) { Find(p, "LCD ").Data[5] = 113; },
