@@ -11,7 +11,9 @@
 #include "core/Fetch.h"
 #include "core/Machine.h"
 #include "exec/Handlers.h"
+#include "host/Rewind.h"
 #include "host/RunLoop.h"
+#include "host/State.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
@@ -297,6 +299,96 @@ int32_t FastestRealTime(const Workload& w, double cyclesPerSecond) {
     return lo;
 }
 
+// --- The step history ---------------------------------------------------------------------
+// Host time of `ticks` ticks of the desktop program's size (10 ms at 2000 kHz), keys typed as
+// for the other figures, with the step history on or off.
+double HistoryRun(const Workload& w, int ticks, bool on) {
+    Boot(w);
+    g_run.CyclesPerTick = ComputeCyclesPerTick(2000);
+    RewindEnable(on);
+    const auto start = Clock::now();
+    for (int i = 0; i < ticks; ++i) {
+        ApplyKeys(w, i);
+        OnRunTimer();
+    }
+    const double t = Seconds(start, Clock::now());
+    RewindEnable(false);
+    return t;
+}
+
+struct Ratio {
+    double median = 0, low = 0, high = 0;
+};
+
+// On against off in turns, so that both halves of a pair see the machine in the same state.
+Ratio HistoryRatio(const Workload& w, int ticks, int runs) {
+    std::vector<double> ratios;
+    for (int r = 0; r < runs; ++r) {
+        const double off = HistoryRun(w, ticks, false);
+        const double on = HistoryRun(w, ticks, true);
+        ratios.push_back(on / off);
+    }
+    return {Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+            *std::max_element(ratios.begin(), ratios.end())};
+}
+
+// Median microseconds of one call of f, timed in batches.
+template <typename F> double MicrosPerCall(F f, int batches, int perBatch) {
+    std::vector<double> times;
+    for (int b = 0; b < batches; ++b) {
+        const auto start = Clock::now();
+        for (int i = 0; i < perBatch; ++i) f();
+        times.push_back(Seconds(start, Clock::now()) * 1e6 / perBatch);
+    }
+    return Median(times);
+}
+
+void HistoryFigures(const std::vector<Workload>& list, int runs, bool quick) {
+    const int ticks = quick ? 50 : 3000;
+    std::printf("\nstep history on against off (time ratio), %d ticks of 20000 cycles:", ticks);
+    for (const Workload& w : list) {
+        if (!fs::exists(w.dir / "rom0.bin") && !fs::exists(w.dir / "rom1.bin")) continue;
+        const Ratio r = HistoryRatio(w, ticks, runs);
+        std::printf(" %s %.3f (%.3f-%.3f)", w.name.c_str(), r.median, r.low, r.high);
+    }
+    std::printf("\n");
+
+    // The costs of one image and one state, on the first workload after a second of running.
+    const auto found = std::find_if(list.begin(), list.end(), [](const Workload& w) {
+        return fs::exists(w.dir / "rom0.bin") || fs::exists(w.dir / "rom1.bin");
+    });
+    if (found == list.end()) return;
+    Boot(*found);
+    g_run.CyclesPerTick = ComputeCyclesPerTick(2000);
+    RewindEnable(true);
+    for (int i = 0; i < 100; ++i) OnRunTimer();
+    std::vector<uint8_t> image(MachineImageBytes());
+    const int batches = quick ? 3 : 50;
+    const double capture = MicrosPerCall([&] { CaptureMachine(image.data()); }, batches, 200);
+    const double restore = MicrosPerCall([&] { RestoreMachine(image.data()); }, batches, 200);
+    const std::vector<uint8_t> state = SaveState();
+    const double save = MicrosPerCall([] { (void)SaveState(); }, batches, 20);
+    const double load = MicrosPerCall([&] { (void)LoadState(state); }, batches, 20);
+    std::printf("machine image (%zu bytes): capture %.2f us, restore %.2f us; state file (%zu "
+                "bytes): save %.1f us, load %.1f us\n",
+                image.size(), capture, restore, state.size(), save, load);
+
+    // Step back from the middle of a tick, a second into the run: a restore and a replay.
+    RewindEnable(true);
+    for (int i = 0; i < 105; ++i) OnRunTimer();
+    DebuggerShown();
+    std::vector<double> backs;
+    for (int i = 0; i < (quick ? 5 : 200); ++i) {
+        const auto start = Clock::now();
+        if (!StepBack().empty()) break;
+        backs.push_back(Seconds(start, Clock::now()) * 1e3);
+    }
+    std::printf("step back: %.2f ms (median of %zu); history memory %.1f MB\n", Median(backs),
+                backs.size(), double(RewindMemoryBytes()) / (1 << 20));
+    RewindEnable(false);
+    g_run.StopRequest = 0;
+}
+
 std::string CpuModel() {
     std::ifstream in("/proc/cpuinfo");
     for (std::string line; std::getline(in, line);)
@@ -385,6 +477,7 @@ int main(int argc, char** argv) {
             mix = &w;
         }
     }
+    if (!list.empty()) HistoryFigures(list, runs, quick);
     if (!mix) return 0;
     const int tickRuns = quick ? 20 : 2000;
     std::printf("\none 10 ms tick at 2000 kHz, workload a: %.2f us back to back, %.2f us paced 10 "
