@@ -40,7 +40,7 @@ void RewindEnable(bool on);
 // Back to the state at program start: off, empty, the step count 0. The memory is kept.
 void RewindClear();
 
-// --- Recording (each does nothing while off) ----------------------------------------------
+// --- Recording (each does nothing while off) --------------------------------------------------
 // The machine was changed from outside the steps: keep an image of it as it is now.
 void RewindMark();
 // The code (internal ROM or external memory) was changed: images taken before cannot be replayed.
@@ -54,7 +54,7 @@ void RewindKeys(int32_t mouseKey, int32_t keyboardKey);
 // The refresh tick is about to count the self-test hold down and run KeyboardUpdate.
 void RewindSelfTest();
 
-// --- The debugger ---------------------------------------------------------------------------
+// --- The debugger -----------------------------------------------------------------------------
 // The debug window's single step: CpuStep alone (no LCD update, the step cycle counter not
 // cleared), counted and recorded.
 void DebuggerSingleStep();
@@ -65,7 +65,7 @@ bool CanStepBack();
 // and the machine is unchanged.
 std::string StepBack();
 
-// --- Rewind ---------------------------------------------------------------------------------
+// --- Rewind -----------------------------------------------------------------------------------
 // Restores the latest image older than the machine as it is, forgets everything after it and
 // shows it on the LCD (LcdRedraw and LcdImageHook, as the refresh tick). False when there is
 // none; the machine is then unchanged.

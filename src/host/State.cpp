@@ -104,7 +104,7 @@ struct Sizer {
     void Bytes(const uint8_t*, size_t n, const char*) { Size += n; }
 };
 
-// --- The chunks' fields -------------------------------------------------------------------------
+// --- The chunks' fields -----------------------------------------------------------------------
 
 // The processor's registers and core variables, then the working values of a step.
 template <typename V> void VisitCpuLive(V& v, CpuState& c) {
@@ -229,6 +229,13 @@ uint32_t Le32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
+// Appends n bytes. (Not vector::insert: GCC 12 at -O3 takes its inlined copy for an overflow.)
+void PutBytes(std::vector<uint8_t>& out, const void* data, size_t n) {
+    const size_t at = out.size();
+    out.resize(at + n);
+    std::memcpy(out.data() + at, data, n);
+}
+
 void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> 8 * i));
 }
@@ -268,7 +275,7 @@ std::string HexPrefix(const uint8_t* d) {
 // Appends one chunk: tag, payload length, then the payload that fill writes.
 template <typename Fill>
 void PutChunk(std::vector<uint8_t>& out, const char* tag, size_t size, Fill fill) {
-    out.insert(out.end(), tag, tag + 4);
+    PutBytes(out, tag, 4);
     PutLe32(out, static_cast<uint32_t>(size));
     const size_t at = out.size();
     out.resize(at + size);
@@ -325,7 +332,7 @@ std::string CheckChunk(const ChunkSpan& span, const char* name, size_t expected,
 
 } // namespace
 
-// --- Machine images -----------------------------------------------------------------------------
+// --- Machine images ---------------------------------------------------------------------------
 
 size_t MachineImageBytes() {
     return Sizes().Image;
@@ -348,14 +355,13 @@ bool SameMachine(const uint8_t* a, const uint8_t* b) {
            std::memcmp(a + rest, b + rest, l.Image - rest) == 0;
 }
 
-// --- The state file
-// -------------------------------------------------------------------------------
+// --- The state file ---------------------------------------------------------------------------
 
 std::vector<uint8_t> SaveState(const RunCounts& counts) {
     const Layout& l = Sizes();
     std::vector<uint8_t> out;
     out.reserve(l.Image + 512);
-    out.insert(out.end(), std::begin(kMagic), std::end(kMagic));
+    PutBytes(out, kMagic, sizeof kMagic);
     PutLe32(out, kStateFormatVersion);
     for (int i = 0; i < kMachineChunks; ++i)
         PutChunk(out, kTags[i], l.Chunk[i], [i](uint8_t* p) {

@@ -59,7 +59,7 @@ bool LoadStateFile(const std::string& path, RunCounts* counts) {
     return true;
 }
 
-// --- Slots --------------------------------------------------------------------------------------
+// --- Slots ------------------------------------------------------------------------------------
 
 std::string StateSlotFile(int slot) {
     return "state-" + std::to_string(slot) + ".vst";

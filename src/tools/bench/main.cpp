@@ -299,7 +299,7 @@ int32_t FastestRealTime(const Workload& w, double cyclesPerSecond) {
     return lo;
 }
 
-// --- The step history ---------------------------------------------------------------------
+// --- The step history -----------------------------------------------------------------------
 // Host time of `ticks` ticks of the desktop program's size (10 ms at 2000 kHz), keys typed as
 // for the other figures, with the step history on or off.
 double HistoryRun(const Workload& w, int ticks, bool on) {
