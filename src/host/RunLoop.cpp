@@ -14,60 +14,70 @@ void (*LcdImageHook)() = nullptr;
 void (*StepHook)(uint16_t pcBefore) = nullptr;
 
 namespace {
-void StopLoop() {
+// The LCD controller's counters, copied out of g_lcd for a tick's steps so that the compiler can
+// keep them in registers: no step reads them from g_lcd.
+struct LcdCounters {
+    int32_t RowCycles;
+    uint8_t ColumnCounter, RowCounter, TimerPrescale;
+};
+
+// The loop of a tick without a stop, a breakpoint or a hook: steps until the balance is spent.
+// With kCount the steps are added to the step history's clock.
+template <bool kCount> VELMORA_HOT_INLINE int32_t RunSteps(LcdCounters& lcd, int32_t balance) {
+    CpuState& c = g_cpu;
+    uint32_t steps = 0; // a tick's steps: far fewer than 2^32 (each costs cycles)
+    while (balance > 0) {
+        c.StepCycles = 0;
+        CpuStep();
+        LcdStepOn(lcd);
+        balance -= c.StepCycles;
+        if constexpr (kCount) ++steps;
+    }
+    if constexpr (kCount) g_rewind.Steps += steps;
+    return balance;
+}
+
+template <bool kHistory> void StopLoop() {
     g_run.StopRequest = 1;
-    RewindBalance(g_cpu.CycleBalance, 0);
+    if constexpr (kHistory) RewindBalance(g_cpu.CycleBalance, 0);
     g_cpu.CycleBalance = 0;
     DebuggerShown();
     if (ShowDebuggerHook) ShowDebuggerHook();
 }
-} // namespace
 
+// One run tick. With kHistory (the step history on) whatever the tick does to the balance outside
+// its steps is recorded, the steps are counted and every tick counts towards the next image
+// (Rewind.h). The two are compiled apart so that the tick without the history is the loop as it
+// was: sharing one function with the recording made the optimiser compile its step loop worse.
 // flatten: the per-step calls (CpuStep, its interrupt entry, LcdStep) are inlined into the loop
 // when the optimiser sees them (link-time optimisation of the programs).
-[[gnu::flatten]] void OnRunTimer() {
+template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
     CpuState& c = g_cpu;
     RunState& r = g_run;
-    // With the step history on, whatever a tick does to the balance outside its steps is
-    // recorded, and every run tick counts towards the next image (Rewind.h).
-    const bool history = g_rewind.On;
     if (r.ResumeDelay > 0) {
         --r.ResumeDelay;
-        if (history) RewindBalance(c.CycleBalance, 0);
+        if constexpr (kHistory) RewindBalance(c.CycleBalance, 0);
         c.CycleBalance = 0;
         return;
     }
-    const int32_t before = c.CycleBalance;
-    if (history && !r.StopRequest) RewindTick();
+    [[maybe_unused]] const int32_t before = c.CycleBalance;
+    if constexpr (kHistory)
+        if (!r.StopRequest) RewindTick();
     c.CycleBalance += r.CyclesPerTick;
     if (c.CycleBalance > 0 && r.StopRequest) {
         c.CycleBalance = 0;
-        if (history) RewindBalance(before, 0);
+        if constexpr (kHistory) RewindBalance(before, 0);
         return;
     }
-    if (history) RewindBalance(before, c.CycleBalance);
+    if constexpr (kHistory) RewindBalance(before, c.CycleBalance);
     // Nothing inside a step sets StopRequest, a step count, a breakpoint or the hook: they
     // change only between ticks. Without any of them the loop only runs steps, with the
     // balance kept in a local so it can live in a register.
-    // The LCD controller's counters are copied into locals for the same reason; no step reads
-    // them from g_lcd.
+    // The LCD controller's counters are copied into locals for the same reason.
     if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0) {
         LcdState& l = g_lcd;
-        struct {
-            int32_t RowCycles;
-            uint8_t ColumnCounter, RowCounter, TimerPrescale;
-        } lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
-        int32_t balance = c.CycleBalance;
-        uint32_t steps = 0; // a tick's steps: far fewer than 2^32 (each costs cycles)
-        while (balance > 0) {
-            c.StepCycles = 0;
-            CpuStep();
-            LcdStepOn(lcd);
-            balance -= c.StepCycles;
-            ++steps;
-        }
-        c.CycleBalance = balance;
-        g_rewind.Steps += steps;
+        LcdCounters lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
+        c.CycleBalance = RunSteps<kHistory>(lcd, c.CycleBalance);
         l.RowCycles = lcd.RowCycles;
         l.ColumnCounter = lcd.ColumnCounter;
         l.RowCounter = lcd.RowCounter;
@@ -76,7 +86,7 @@ void StopLoop() {
     }
     while (c.CycleBalance > 0) {
         if (r.StopRequest) {
-            if (history) RewindBalance(c.CycleBalance, 0);
+            if constexpr (kHistory) RewindBalance(c.CycleBalance, 0);
             c.CycleBalance = 0;
             return;
         }
@@ -84,18 +94,26 @@ void StopLoop() {
         c.StepCycles = 0;
         CpuStep();
         LcdStep();
-        ++g_rewind.Steps;
+        if constexpr (kHistory) ++g_rewind.Steps;
         if (StepHook) StepHook(pcBefore);
         c.CycleBalance -= c.StepCycles;
         if (r.StepCount > 0 && --r.StepCount == 0) {
-            StopLoop();
+            StopLoop<kHistory>();
             return;
         }
         if (r.BreakAddress >= 0 && r.BreakAddress == c.PC) {
-            StopLoop();
+            StopLoop<kHistory>();
             return;
         }
     }
+}
+} // namespace
+
+void OnRunTimer() {
+    if (g_rewind.On)
+        RunTick<true>();
+    else
+        RunTick<false>();
 }
 
 void RefreshLcd() {
