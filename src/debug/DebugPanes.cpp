@@ -95,7 +95,7 @@ void RegStore(int index, uint32_t value) {
         g_cpu.LA = v;
     else
         *RegByte(index) = static_cast<uint8_t>(v);
-    RewindMark(); // an edit: the step history starts again from here
+    RewindMark(); // an edit from outside the steps: the step history keeps an image of it
 }
 
 int RegShownRows(int rows) {

@@ -85,7 +85,6 @@ void Try(const std::vector<uint8_t>& bytes) {
             Broken("step back refused after recorded steps only");
         }
     CheckInvariants(false); // stepped back into a tick: what is left of its grant may remain
-    RewindEnable(false);
 }
 } // namespace
 
