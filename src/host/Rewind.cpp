@@ -1,4 +1,4 @@
-// The step history: the ring of machine images, the event log between steps, the replay that
+// The step history: the ring of machine images, the log of what the machine did, the replay that
 // rebuilds any recorded instant, step back and rewind.
 #include "host/Rewind.h"
 
@@ -17,33 +17,35 @@ namespace {
 enum class ImageKind : uint8_t {
     Periodic,  // every 100 ms of emulated time, at the start of a run tick
     Anchor,    // after a change made from outside the steps
-    DebugStep, // just before a debugger single step: the step after it is CpuStep alone
+    DebugStep, // just before a debugger single step
 };
 
-// Where an image sits in the history: after Step steps and the first Seq events.
+// Where an image sits in the log: before item Seq.
 struct ImageInfo {
-    uint64_t Step;
     uint64_t Seq;
     uint64_t Tick; // run ticks counted when it was taken
     uint32_t Code; // the code generation it ran with
     ImageKind Kind;
 };
 
-enum class EventKind : uint8_t {
-    Balance,  // CycleBalance := A
-    Keys,     // MouseKey := A, KeyboardKey := B, KeyboardUpdate
-    SelfTest, // the self-test hold counted down, KeyboardUpdate
+// What happened to the machine, in order. The steps of a run tick are not counted as they run:
+// a Tick item is replayed as the loop ran it, steps until the balance is spent.
+enum class ItemKind : uint8_t {
+    Balance,   // CycleBalance := A (a skipped or stopped tick, the loop stopping)
+    Keys,      // MouseKey := A, KeyboardKey := B, then KeyboardUpdate
+    SelfTest,  // the self-test hold counted down, then KeyboardUpdate
+    Tick,      // CycleBalance := A (after the grant), then run-loop steps while it is positive
+    Steps,     // exactly A run-loop steps (a tick cut short)
+    DebugStep, // one CpuStep alone, as the debugger makes it
 };
 
-// Something that happened after Step steps and before the next one.
-struct Event {
-    uint64_t Step;
+struct Item {
     int32_t A;
     int32_t B;
-    EventKind Kind;
+    ItemKind Kind;
 };
 
-static_assert((kRewindEvents & (kRewindEvents - 1)) == 0, "the event ring is a power of two");
+static_assert((kRewindEvents & (kRewindEvents - 1)) == 0, "the item ring is a power of two");
 
 struct History {
     size_t ImageBytes = 0;
@@ -51,7 +53,7 @@ struct History {
     std::vector<ImageInfo> Infos;
     size_t First = 0; // ring of images: the oldest at First, Count of them
     size_t Count = 0;
-    std::vector<Event> Events; // ring: events FirstSeq .. NextSeq - 1 are kept
+    std::vector<Item> Items; // ring: items FirstSeq .. NextSeq - 1 are kept
     uint64_t FirstSeq = 0;
     uint64_t NextSeq = 0;
     uint64_t Ticks = 0; // run ticks that ran, the emulated time of the ring
@@ -70,14 +72,14 @@ ImageInfo& Info(size_t i) {
 uint8_t* Image(size_t i) {
     return h.Images.data() + Slot(i) * h.ImageBytes;
 }
-const Event& EventAt(uint64_t seq) {
-    return h.Events[seq & (kRewindEvents - 1)];
+Item& ItemAt(uint64_t seq) {
+    return h.Items[seq & (kRewindEvents - 1)];
 }
 
 void DropOldest() {
     h.First = (h.First + 1) % kRewindSnapshots;
     --h.Count;
-    // Events before the oldest image are no longer needed.
+    // Items before the oldest image are no longer needed.
     if (h.Count > 0 && Info(0).Seq > h.FirstSeq) h.FirstSeq = Info(0).Seq;
 }
 
@@ -85,79 +87,85 @@ void Keep(ImageKind kind) {
     if (h.Count == static_cast<size_t>(kRewindSnapshots)) DropOldest();
     const size_t i = h.Count++;
     CaptureMachine(Image(i));
-    Info(i) = {g_rewind.Steps, h.NextSeq, h.Ticks, h.Code, kind};
+    Info(i) = {h.NextSeq, h.Ticks, h.Code, kind};
 }
 
-void Record(EventKind kind, int32_t a, int32_t b) {
+void Record(ItemKind kind, int32_t a, int32_t b = 0) {
     if (h.NextSeq - h.FirstSeq == static_cast<uint64_t>(kRewindEvents)) ++h.FirstSeq;
-    h.Events[h.NextSeq & (kRewindEvents - 1)] = {g_rewind.Steps, a, b, kind};
+    ItemAt(h.NextSeq) = {a, b, kind};
     ++h.NextSeq;
 }
 
-void Apply(const Event& e) {
+// One step as the run loop makes it.
+void LoopStep() {
+    CpuState& c = g_cpu;
+    c.StepCycles = 0;
+    CpuStep();
+    LcdStep();
+    c.CycleBalance -= c.StepCycles;
+}
+
+// Applies one item; for the ones that make steps, at most limit steps (whole when negative).
+// Returns the steps made.
+int32_t Apply(const Item& e, int32_t limit = -1) {
+    int32_t steps = 0;
     switch (e.Kind) {
-    case EventKind::Balance: g_cpu.CycleBalance = e.A; break;
-    case EventKind::Keys:
+    case ItemKind::Balance: g_cpu.CycleBalance = e.A; break;
+    case ItemKind::Keys:
         g_kbd.MouseKey = e.A;
         g_kbd.KeyboardKey = e.B;
         KeyboardUpdate();
         break;
-    case EventKind::SelfTest:
+    case ItemKind::SelfTest:
         if (g_kbd.SelfTestCount > 0) --g_kbd.SelfTestCount;
         KeyboardUpdate();
         break;
+    case ItemKind::Tick:
+        g_cpu.CycleBalance = e.A;
+        while (g_cpu.CycleBalance > 0 && steps != limit) {
+            LoopStep();
+            ++steps;
+        }
+        break;
+    case ItemKind::Steps:
+        while (steps < e.A && steps != limit) {
+            LoopStep();
+            ++steps;
+        }
+        break;
+    case ItemKind::DebugStep:
+        if (limit != 0) {
+            CpuStep();
+            steps = 1;
+        }
+        break;
     }
+    return steps;
 }
 
-// A position in the history being replayed: after Step steps and the events before Seq; the
-// next step is the debugger's (CpuStep alone) when DebugNext is set.
-struct Cursor {
-    uint64_t Step;
-    uint64_t Seq;
-    bool DebugNext;
-};
-
-// Runs the history forward from the cursor, the machine standing where the cursor says, up to
-// toStep steps and, at that step, the events before toSeq. Steps are made exactly as the run
-// loop makes them, or as the debugger does for the one that follows a DebugStep image.
-void Replay(Cursor& at, uint64_t toStep, uint64_t toSeq) {
-    CpuState& c = g_cpu;
-    for (;;) {
-        while (at.Seq < h.NextSeq && EventAt(at.Seq).Step == at.Step &&
-               (at.Step != toStep || at.Seq < toSeq)) {
-            Apply(EventAt(at.Seq));
-            ++at.Seq;
-        }
-        if (at.Step >= toStep) return;
-        if (at.DebugNext) {
-            CpuStep();
-            at.DebugNext = false;
-        } else {
-            c.StepCycles = 0;
-            CpuStep();
-            LcdStep();
-            c.CycleBalance -= c.StepCycles;
-        }
-        ++at.Step;
-    }
+// Whether an item can make a step (a tick whose grant went to a debt makes none).
+bool MakesSteps(const Item& e) {
+    return (e.Kind == ItemKind::Tick || e.Kind == ItemKind::Steps) ? e.A > 0
+                                                                   : e.Kind == ItemKind::DebugStep;
 }
 
-// The latest image taken after no more than step steps, or Count when there is none.
-size_t LatestAtOrBefore(uint64_t step) {
+// Applies the items from..to - 1 to the machine.
+void Replay(uint64_t from, uint64_t to) {
+    for (uint64_t seq = from; seq < to; ++seq) Apply(ItemAt(seq));
+}
+
+// The latest image taken before item seq (or at the end of the log), or Count when none.
+size_t LatestAtOrBefore(uint64_t seq) {
     for (size_t i = h.Count; i-- > 0;)
-        if (Info(i).Step <= step) return i;
+        if (Info(i).Seq <= seq) return i;
     return h.Count;
 }
 
-bool Replayable(size_t i) {
-    return Info(i).Code == h.Code && Info(i).Seq >= h.FirstSeq;
-}
-
-// Forgets every image after image i and every event from seq on; the history ends at step.
-void Truncate(size_t i, uint64_t step, uint64_t seq) {
-    h.Count = i + 1;
-    h.NextSeq = seq;
-    g_rewind.Steps = step;
+// The last item that made a step, or NextSeq when the kept items hold none.
+uint64_t LastStepItem() {
+    for (uint64_t seq = h.NextSeq; seq-- > h.FirstSeq;)
+        if (MakesSteps(ItemAt(seq))) return seq;
+    return h.NextSeq;
 }
 
 void ClearHistory() {
@@ -179,7 +187,7 @@ void RewindEnable(bool on) {
     h.ImageBytes = MachineImageBytes();
     h.Images.resize(h.ImageBytes * kRewindSnapshots);
     h.Infos.resize(kRewindSnapshots);
-    h.Events.resize(kRewindEvents);
+    h.Items.resize(kRewindEvents);
     h.Live.resize(h.ImageBytes);
     h.Result.resize(h.ImageBytes);
     h.Scratch.resize(h.ImageBytes);
@@ -212,35 +220,53 @@ void RewindTick() {
     }
 }
 
+void RewindTickSteps(int32_t balance) {
+    if (g_rewind.On) Record(ItemKind::Tick, balance);
+}
+
+void RewindTickStopped(int32_t steps) {
+    if (!g_rewind.On || h.NextSeq == h.FirstSeq) return;
+    Item& tick = ItemAt(h.NextSeq - 1);
+    if (tick.Kind != ItemKind::Tick) return;
+    tick.Kind = ItemKind::Balance; // its grant, then exactly the steps it made
+    Record(ItemKind::Steps, steps);
+}
+
 void RewindBalance(int32_t before, int32_t after) {
-    if (g_rewind.On && before != after) Record(EventKind::Balance, after, 0);
+    if (g_rewind.On && before != after) Record(ItemKind::Balance, after);
 }
 
 void RewindKeys(int32_t mouseKey, int32_t keyboardKey) {
-    if (g_rewind.On) Record(EventKind::Keys, mouseKey, keyboardKey);
+    if (g_rewind.On) Record(ItemKind::Keys, mouseKey, keyboardKey);
 }
 
 void RewindSelfTest() {
-    if (g_rewind.On) Record(EventKind::SelfTest, 0, 0);
+    if (g_rewind.On) Record(ItemKind::SelfTest, 0);
 }
 
 void DebuggerSingleStep() {
-    if (g_rewind.On) Keep(ImageKind::DebugStep);
+    if (g_rewind.On) {
+        Keep(ImageKind::DebugStep);
+        Record(ItemKind::DebugStep, 0);
+    }
     CpuStep();
-    ++g_rewind.Steps;
 }
 
 bool CanStepBack() {
-    if (!g_rewind.On || g_rewind.Steps == 0) return false;
-    const size_t i = LatestAtOrBefore(g_rewind.Steps - 1);
-    return i < h.Count && Replayable(i);
+    if (!g_rewind.On) return false;
+    const uint64_t last = LastStepItem();
+    if (last == h.NextSeq) return false;
+    const size_t i = LatestAtOrBefore(last);
+    return i < h.Count && Info(i).Seq >= h.FirstSeq && Info(i).Code == h.Code;
 }
 
 std::string StepBack() {
     if (!g_rewind.On) return "no step history is kept";
-    if (g_rewind.Steps == 0) return "no step has been made";
-    const uint64_t target = g_rewind.Steps - 1;
-    const size_t i = LatestAtOrBefore(target);
+    const uint64_t last = LastStepItem();
+    if (last == h.NextSeq)
+        return h.FirstSeq == 0 ? "no step has been made"
+                               : "the step history does not reach back that far";
+    const size_t i = LatestAtOrBefore(last);
     if (i == h.Count || Info(i).Seq < h.FirstSeq)
         return "the step history does not reach back that far";
     if (Info(i).Code != h.Code) return "the code was changed after that step";
@@ -249,24 +275,23 @@ std::string StepBack() {
     uint8_t* result = h.Result.data();
     uint8_t* scratch = h.Scratch.data();
     CaptureMachine(live);
-    const ImageInfo& from = Info(i);
+    const uint64_t from = Info(i).Seq;
+    // First pass: how many steps the last item made, and whether the replay arrives where the
+    // history went on: at the next image (unless that image follows an outside change, which
+    // it cannot know), or else at the machine as it stands.
     RestoreMachine(Image(i));
-    Cursor at{from.Step, from.Seq, from.Kind == ImageKind::DebugStep};
-    Replay(at, target, UINT64_MAX);
-    const uint64_t endSeq = at.Seq; // the events up to the target are kept
-    // The replay must arrive where the history went on: at the next image (unless that image
-    // follows an outside change it cannot know), or else at the machine as it is.
-    CaptureMachine(result);
+    Replay(from, last);
+    const int32_t made = Apply(ItemAt(last));
     bool same = true;
     if (i + 1 < h.Count) {
         const ImageInfo& next = Info(i + 1);
         if (next.Kind != ImageKind::Anchor) {
-            Replay(at, next.Step, next.Seq);
+            Replay(last + 1, next.Seq);
             CaptureMachine(scratch);
             same = SameMachine(scratch, Image(i + 1));
         }
     } else {
-        Replay(at, g_rewind.Steps, h.NextSeq);
+        Replay(last + 1, h.NextSeq);
         CaptureMachine(scratch);
         same = SameMachine(scratch, live);
     }
@@ -274,22 +299,30 @@ std::string StepBack() {
         RestoreMachine(live);
         return "the machine was changed outside the recorded steps";
     }
+    // Second pass: to one step short of the last item's.
+    RestoreMachine(Image(i));
+    Replay(from, last);
+    const Item item = ItemAt(last);
+    Apply(item, made - 1);
+    CaptureMachine(result);
+    // The history now ends there: the images after the item go, and the item is cut down to
+    // the steps that remain.
+    h.Count = i + 1;
+    h.NextSeq = last;
+    if (item.Kind == ItemKind::Tick) Record(ItemKind::Balance, item.A);
+    if (item.Kind != ItemKind::DebugStep && made > 1) Record(ItemKind::Steps, made - 1);
     RestoreMachine(result);
-    Truncate(i, target, endSeq);
     return {};
 }
 
 bool RewindBack() {
     if (!g_rewind.On || h.Count == 0) return false;
     // An image that stands where the history ends shows nothing new: go past it.
-    const auto atEnd = [](size_t i) {
-        return Info(i).Step == g_rewind.Steps && Info(i).Seq == h.NextSeq;
-    };
-    while (h.Count > 1 && atEnd(h.Count - 1)) --h.Count;
-    if (atEnd(h.Count - 1)) return false;
+    while (h.Count > 1 && Info(h.Count - 1).Seq == h.NextSeq) --h.Count;
+    if (Info(h.Count - 1).Seq == h.NextSeq) return false;
     const size_t i = h.Count - 1;
     RestoreMachine(Image(i));
-    Truncate(i, Info(i).Step, Info(i).Seq);
+    h.NextSeq = Info(i).Seq;
     h.Ticks = Info(i).Tick;
     h.TicksSinceImage = 0;
     // Images from before a code change restore the machine but run on with today's code; from
@@ -314,6 +347,6 @@ size_t RewindSnapshotCount() {
 
 size_t RewindMemoryBytes() {
     return h.Images.capacity() + h.Infos.capacity() * sizeof(ImageInfo) +
-           h.Events.capacity() * sizeof(Event) + h.Live.capacity() + h.Result.capacity() +
+           h.Items.capacity() * sizeof(Item) + h.Live.capacity() + h.Result.capacity() +
            h.Scratch.capacity();
 }

@@ -1,11 +1,12 @@
 // The step history: a ring of machine images (one every 100 ms of emulated time for the last
-// minute, and one at every change made from outside the steps) with a log of what happened
-// between the steps (the run ticks' grants, key events, the self-test countdown). Rewind walks
-// back through the images; step back rebuilds the machine as it was before the last step by
-// restoring the nearest earlier image and running the recorded steps forward again, which is
-// exact because the emulation is deterministic.
+// minute, and one at every change made from outside the steps) with a log of what the machine
+// did: the run ticks (each with the balance its grant left, so that its steps can be made again
+// as the loop made them, without being counted as they run), key events, the self-test
+// countdown, the debugger's steps. Rewind walks back through the images; step back rebuilds the
+// machine as it was before the last step by restoring the nearest earlier image and running the
+// log forward again, which is exact because the emulation is deterministic.
 //
-// What changes the machine between steps, and how the history learns of it:
+// What changes the machine outside the steps, and how the history learns of it:
 // - run ticks (grant, skipped tick, stop) and the refresh tick's self-test countdown: the run
 //   loop records them (RunLoop.cpp);
 // - key slots: every change goes through KeyboardSetKeys, which records it;
@@ -29,15 +30,14 @@ inline constexpr int kRewindEvents = 1 << 16; // events kept (a minute needs abo
 
 // Read by the run loop at every tick, so kept apart from the rest of the history.
 struct RewindState {
-    uint8_t On = 0;     // recording
-    uint64_t Steps = 0; // steps executed (run loop and debugger), the history's clock
+    uint8_t On = 0; // recording
 };
 extern RewindState g_rewind;
 
 // Starts recording (an empty history whose first image is the machine as it is) or stops it and
 // frees the history's memory (about 11 MB while on, see docs/state-format.md).
 void RewindEnable(bool on);
-// Back to the state at program start: off, empty, the step count 0. The memory is kept.
+// Back to the state at program start: off and empty. The memory is kept.
 void RewindClear();
 
 // --- Recording (each does nothing while off) --------------------------------------------------
@@ -47,6 +47,10 @@ void RewindMark();
 void RewindCodeChanged();
 // A run tick that will run (before its grant): counts emulated time, keeps an image every 10th.
 void RewindTick();
+// The tick's grant left CycleBalance at balance; its steps follow until it is spent.
+void RewindTickSteps(int32_t balance);
+// ... but the loop stopped after this many of them (a step count, a breakpoint, a stop request).
+void RewindTickStopped(int32_t steps);
 // The run loop set CycleBalance from before to after outside a step.
 void RewindBalance(int32_t before, int32_t after);
 // The key slots are about to become mouseKey and keyboardKey, followed by KeyboardUpdate.
@@ -56,7 +60,7 @@ void RewindSelfTest();
 
 // --- The debugger -----------------------------------------------------------------------------
 // The debug window's single step: CpuStep alone (no LCD update, the step cycle counter not
-// cleared), counted and recorded.
+// cleared), recorded.
 void DebuggerSingleStep();
 // Whether the history holds an image from which the step before the last can be rebuilt.
 bool CanStepBack();

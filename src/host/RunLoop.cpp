@@ -22,18 +22,14 @@ struct LcdCounters {
 };
 
 // The loop of a tick without a stop, a breakpoint or a hook: steps until the balance is spent.
-// With kCount the steps are added to the step history's clock.
-template <bool kCount> VELMORA_HOT_INLINE int32_t RunSteps(LcdCounters& lcd, int32_t balance) {
+VELMORA_HOT_INLINE int32_t RunSteps(LcdCounters& lcd, int32_t balance) {
     CpuState& c = g_cpu;
-    uint32_t steps = 0; // a tick's steps: far fewer than 2^32 (each costs cycles)
     while (balance > 0) {
         c.StepCycles = 0;
         CpuStep();
         LcdStepOn(lcd);
         balance -= c.StepCycles;
-        if constexpr (kCount) ++steps;
     }
-    if constexpr (kCount) g_rewind.Steps += steps;
     return balance;
 }
 
@@ -45,10 +41,11 @@ template <bool kHistory> void StopLoop() {
     if (ShowDebuggerHook) ShowDebuggerHook();
 }
 
-// One run tick. With kHistory (the step history on) whatever the tick does to the balance outside
-// its steps is recorded, the steps are counted and every tick counts towards the next image
-// (Rewind.h). The two are compiled apart so that the tick without the history is the loop as it
-// was: sharing one function with the recording made the optimiser compile its step loop worse.
+// One run tick. With kHistory (the step history on) the tick records what it does outside its
+// steps and keeps an image every 10th tick (Rewind.h); the steps themselves run as without it,
+// uncounted (the history makes them again as the loop does, until the balance is spent). The two
+// are compiled apart so that the tick without the history is the loop as it was: sharing one
+// function with the recording made the optimiser compile its step loop worse.
 // flatten: the per-step calls (CpuStep, its interrupt entry, LcdStep) are inlined into the loop
 // when the optimiser sees them (link-time optimisation of the programs).
 template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
@@ -69,7 +66,7 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
         if constexpr (kHistory) RewindBalance(before, 0);
         return;
     }
-    if constexpr (kHistory) RewindBalance(before, c.CycleBalance);
+    if constexpr (kHistory) RewindTickSteps(c.CycleBalance);
     // Nothing inside a step sets StopRequest, a step count, a breakpoint or the hook: they
     // change only between ticks. Without any of them the loop only runs steps, with the
     // balance kept in a local so it can live in a register.
@@ -77,16 +74,20 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
     if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0) {
         LcdState& l = g_lcd;
         LcdCounters lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
-        c.CycleBalance = RunSteps<kHistory>(lcd, c.CycleBalance);
+        c.CycleBalance = RunSteps(lcd, c.CycleBalance);
         l.RowCycles = lcd.RowCycles;
         l.ColumnCounter = lcd.ColumnCounter;
         l.RowCounter = lcd.RowCounter;
         l.TimerPrescale = lcd.TimerPrescale;
         return;
     }
+    [[maybe_unused]] int32_t steps = 0; // counted for the history, which must know where it stops
     while (c.CycleBalance > 0) {
         if (r.StopRequest) {
-            if constexpr (kHistory) RewindBalance(c.CycleBalance, 0);
+            if constexpr (kHistory) {
+                RewindTickStopped(steps);
+                RewindBalance(c.CycleBalance, 0);
+            }
             c.CycleBalance = 0;
             return;
         }
@@ -94,14 +95,16 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
         c.StepCycles = 0;
         CpuStep();
         LcdStep();
-        if constexpr (kHistory) ++g_rewind.Steps;
+        if constexpr (kHistory) ++steps;
         if (StepHook) StepHook(pcBefore);
         c.CycleBalance -= c.StepCycles;
         if (r.StepCount > 0 && --r.StepCount == 0) {
+            if constexpr (kHistory) RewindTickStopped(steps);
             StopLoop<kHistory>();
             return;
         }
         if (r.BreakAddress >= 0 && r.BreakAddress == c.PC) {
+            if constexpr (kHistory) RewindTickStopped(steps);
             StopLoop<kHistory>();
             return;
         }
