@@ -161,7 +161,8 @@ TEST(WorkFolder, SeedingCopiesOnlyWhatIsMissing) {
         for ([[maybe_unused]] const auto& entry : fs::directory_iterator(work)) ++entries;
         EXPECT_LE(entries, 4u) << c.what;
         fs::current_path(scratch.Path());
-        fs::permissions(work / "rom0.bin", fs::perms::owner_all, std::error_code());
+        std::error_code ec;
+        fs::permissions(work / "rom0.bin", fs::perms::owner_all, ec);
     }
 }
 
