@@ -3,6 +3,7 @@
 #include "host/qt/Main.h"
 #include "debug/qt/Debug.h"
 #include "host/Report.h"
+#include "host/qt/Signals.h"
 
 #include <QApplication>
 #include <QString>
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     // (ShowDebuggerHook, set by the window itself) show it.
     TDebugForm debugForm;
     mainForm.ShowDebugger = [&debugForm] { debugForm.ShowDebugger(); };
+    WatchEndOfRun(mainForm); // signals and the end of the session close it as its button does
     QObject::connect(&mainForm, &TMainForm::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     mainForm.show();
