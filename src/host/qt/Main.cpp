@@ -503,10 +503,14 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     // An auto-repeated press: the key is still down, nothing changes.
     if (event->isAutoRepeat()) return;
     // The translated character. Delete yields DEL (127) here but no character on the PC
-    // keyboards the key table was made for, so it is left out.
+    // keyboards the key table was made for, so it is left out; so is what Ctrl (without Alt,
+    // which some layouts use for characters) makes of a key: Ctrl+digit is a shortcut's, or
+    // nothing.
     int character = 0;
     const QString text = event->text();
-    if (text.size() == 1 && key != Qt::Key_Delete && text.at(0).unicode() < 256)
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const bool control = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+    if (text.size() == 1 && key != Qt::Key_Delete && !control && text.at(0).unicode() < 256)
         character = text.at(0).unicode();
     FormKeyDown(VirtualKeyOf(key), character, PcKeyOf(event));
 }
