@@ -189,6 +189,41 @@ TEST_F(DesktopTest, OverlappingPcKeysThroughQtEvents) {
     send(QEvent::KeyRelease, Qt::Key_8, QStringLiteral("8"));
     SettleKeys();
     EXPECT_EQ(g_kbd.KeyboardKey, 0);
+    // Overlapping typing of a shifted sign: Shift and '+' down, then '3' while both are still
+    // held: the Shift is the '+' key's, so '3' counts, not '#'. A Shift pressed for the new key
+    // itself counts as usual.
+    Form->UnshiftedCharacterOf = [](const QKeyEvent* e) {
+        return e->nativeScanCode() == 12 ? '3' : e->nativeScanCode() == 17 ? '8' : 0;
+    };
+    const auto key = [this](QEvent::Type type, Qt::Key k, const char* text, quint32 scan,
+                            Qt::KeyboardModifiers mods) {
+        QKeyEvent e(type, k, mods, scan, 0, 0, QString::fromLatin1(text));
+        QApplication::sendEvent(Form.get(), &e);
+    };
+    struct Step {
+        QEvent::Type type;
+        Qt::Key k;
+        const char* text;
+        quint32 scan;
+        bool shift;
+        int expect; // the key held after it, once settled; -1 unchecked
+    };
+    const QEvent::Type down = QEvent::KeyPress, up = QEvent::KeyRelease;
+    const Step steps[] = {
+        {down, Qt::Key_Shift, "", 50, false, -1},      {down, Qt::Key_Plus, "+", 21, true, 55},
+        {down, Qt::Key_NumberSign, "#", 12, true, 54}, {up, Qt::Key_Plus, "+", 21, true, 54},
+        {up, Qt::Key_Shift, "", 50, true, 54},         {up, Qt::Key_3, "3", 12, false, 0},
+        {down, Qt::Key_Shift, "", 50, false, -1},      {down, Qt::Key_Plus, "+", 21, true, 55},
+        {up, Qt::Key_Plus, "+", 21, true, 0},          {down, Qt::Key_Asterisk, "*", 17, true, 50},
+        {up, Qt::Key_Asterisk, "*", 17, true, 0},      {up, Qt::Key_Shift, "", 50, true, 0},
+    };
+    for (const Step& st : steps) {
+        key(st.type, st.k, st.text, st.scan, st.shift ? Qt::ShiftModifier : Qt::NoModifier);
+        SettleKeys();
+        if (st.expect >= 0) {
+            EXPECT_EQ(g_kbd.KeyboardKey, st.expect) << st.text << " " << st.type;
+        }
+    }
     // Backspace deletes, as Delete does.
     QTest::keyPress(Form.get(), Qt::Key_Backspace);
     EXPECT_EQ(g_kbd.KeyboardKey, 45);

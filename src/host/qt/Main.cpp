@@ -7,6 +7,7 @@
 #include "host/Report.h"
 #include "host/RunLoop.h"
 #include "host/qt/FaceLayout.h"
+#include "host/qt/X11Keys.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
@@ -207,6 +208,7 @@ TMainForm::TMainForm(QWidget* parent)
     LcdImageHook = [] {
         if (g_mainForm) g_mainForm->ShowLcd();
     };
+    UnshiftedCharacterOf = UnshiftedCharacter;
     AskSaveFileName = [this](const QString& caption, const QString& suggested) {
         return QFileDialog::getSaveFileName(this, caption, suggested,
                                             QStringLiteral("PNG images (*.png)"));
@@ -334,6 +336,7 @@ void TMainForm::FormClose() {
 void TMainForm::FormDeactivate() {
     // A PC key held while the focus moves away must not stay pressed; the mouse key is kept.
     PacedKeyReleaseAll(KeySlot::Keyboard);
+    m_heldPcKeys.clear();
     SetTurboHeld(false);
     UpdatePressedKeys();
 }
@@ -502,6 +505,10 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     }
     // An auto-repeated press: the key is still down, nothing changes.
     if (event->isAutoRepeat()) return;
+    if (key == Qt::Key_Shift) {
+        m_shiftPress = ++m_pressCount;
+        return;
+    }
     // The translated character. Delete yields DEL (127) here but no character on the PC
     // keyboards the key table was made for, so it is left out; so is what Ctrl (without Alt,
     // which some layouts use for characters) makes of a key: Ctrl+digit is a shortcut's, or
@@ -512,7 +519,18 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     const bool control = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
     if (text.size() == 1 && key != Qt::Key_Delete && !control && text.at(0).unicode() < 256)
         character = text.at(0).unicode();
-    FormKeyDown(VirtualKeyOf(key), character, PcKeyOf(event));
+    // Shift is down only because a key pressed since the last Shift press is still held (and
+    // needed it: "+" held, then "3" in overlapping typing)? Then the Shift is that key's, and
+    // this key stands for its unshifted character, as the typist meant it.
+    const uint32_t pcKey = PcKeyOf(event);
+    if (character != 0 && (mods & Qt::ShiftModifier) &&
+        std::any_of(m_heldPcKeys.begin(), m_heldPcKeys.end(),
+                    [this](const auto& held) { return held.second > m_shiftPress; })) {
+        if (const int unshifted = UnshiftedCharacterOf ? UnshiftedCharacterOf(event) : 0)
+            character = unshifted;
+    }
+    m_heldPcKeys[pcKey] = ++m_pressCount;
+    FormKeyDown(VirtualKeyOf(key), character, pcKey);
 }
 
 void TMainForm::keyReleaseEvent(QKeyEvent* event) {
@@ -524,6 +542,7 @@ void TMainForm::keyReleaseEvent(QKeyEvent* event) {
         SetTurboHeld(false);
         return;
     }
+    m_heldPcKeys.erase(PcKeyOf(event));
     FormKeyUp(PcKeyOf(event));
 }
 

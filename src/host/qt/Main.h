@@ -18,6 +18,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <vector>
 
 class QAction;
@@ -122,6 +123,8 @@ public:
 
     // Shows the debug window (F3). Set by the program entry once the debug window exists.
     std::function<void()> ShowDebugger;
+    // The character a key types without Shift (X11Keys.h); tests replace it.
+    std::function<int(const QKeyEvent* event)> UnshiftedCharacterOf;
     // Asks for the name of a file to save (caption, suggested name); empty: cancelled. A file
     // dialog; tests replace it.
     std::function<QString(const QString& caption, const QString& suggested)> AskSaveFileName;
@@ -201,6 +204,10 @@ private:
     int m_zoom = kDefaultZoom;
     UserPrefs m_prefs;
     int m_mousePressCode = 0; // the key code the last left press hit (0: none)
+    // For telling whose Shift is down: the order of the presses, the last Shift press, and the
+    // PC keys held with the number of their press.
+    uint64_t m_pressCount = 0, m_shiftPress = 0;
+    std::map<uint32_t, uint64_t> m_heldPcKeys;
     bool m_turboHeld = false, m_turboToggled = false;
     std::array<int32_t, kKeySlots> m_drawnKeys{}; // the slots as last drawn
 };
