@@ -303,6 +303,9 @@ TEST_F(DesktopTest, TurboAlwaysOnTopResetAndAbout) {
     Form->TurboAction->trigger();
     EXPECT_TRUE(Form->TurboOn());
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Velmora (turbo)"));
+    EXPECT_EQ(Form->RunTimer->Interval(), 10u) << "the loop is held: no hurry";
+    g_run.StopRequest = 0;
+    Form->UpdateRunInterval();
     EXPECT_EQ(Form->RunTimer->Interval(), 0u);
     EXPECT_TRUE(Form->RunTimer->AllowZero());
     // Emulated time runs faster than real time: more cycles in half a second than the million
@@ -310,11 +313,12 @@ TEST_F(DesktopTest, TurboAlwaysOnTopResetAndAbout) {
     static int64_t cycles;
     cycles = 0;
     StepHook = [](uint16_t) { cycles += g_cpu.StepCycles; };
-    g_run.StopRequest = 0;
     QTest::qWait(500);
     g_run.StopRequest = 1;
     StepHook = nullptr;
     EXPECT_GT(cycles, 1'200'000);
+    QTest::qWait(50);
+    EXPECT_EQ(Form->RunTimer->Interval(), 10u) << "held again: back to the usual pace";
     Form->TurboAction->trigger();
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Velmora"));
     EXPECT_EQ(Form->RunTimer->Interval(), 10u);

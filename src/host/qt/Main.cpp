@@ -429,6 +429,7 @@ void TMainForm::OnRunTick() {
                  slice.elapsed() < kTurboSliceMs);
     }
     UpdatePressedKeys();
+    UpdateRunInterval();
 }
 
 void TMainForm::OnAutoSaveTimer() {

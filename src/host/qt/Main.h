@@ -174,6 +174,8 @@ public:
     QImage CalculatorImage();
     // Draws the keys held in the slots pressed, if they changed since the last drawing.
     void UpdatePressedKeys();
+    // The run timer's interval: 0 in turbo while the processor runs, else 10 ms.
+    void UpdateRunInterval();
 
 signals:
     // The window has closed and saved the machine's memory; the program may end.

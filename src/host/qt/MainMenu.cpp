@@ -175,11 +175,19 @@ void TMainForm::SetTurboHeld(bool on) {
 }
 
 void TMainForm::ApplyTurbo() {
-    // A zero interval hands the ticks over back to back; each hand-over then runs a slice of
-    // ticks (OnRunTick). The title shows it.
-    RunTimer->SetAllowZero(TurboOn());
-    RunTimer->SetInterval(TurboOn() ? 0 : kRunIntervalMs);
+    UpdateRunInterval();
     setWindowTitle(TurboOn() ? QStringLiteral("Velmora (turbo)") : QStringLiteral("Velmora"));
+}
+
+void TMainForm::UpdateRunInterval() {
+    // In turbo a zero interval hands the ticks over back to back, and each hand-over runs a
+    // slice of ticks (OnRunTick); but only while the processor runs: a loop held by the
+    // debugger or counting down its resume delay ticks at the usual pace and costs nothing.
+    const bool fast = TurboOn() && g_run.StopRequest == 0 && g_run.ResumeDelay <= 0;
+    const uint32_t interval = fast ? 0 : kRunIntervalMs;
+    if (RunTimer->Interval() == interval) return;
+    RunTimer->SetAllowZero(fast);
+    RunTimer->SetInterval(interval);
 }
 
 void TMainForm::ResetCalculator() {
