@@ -43,9 +43,9 @@ constexpr NamedKey kTableKeys[] = {
     {"\u2192", kVkRight}, {"\u2193", kVkDown}, {"F8", kVkF8},
 };
 
-// One row per calculator key that a PC key presses: the key, then the PC keys.
+// The calculator keys that PC keys press, three to a row: the key, then its PC keys.
 QString KeyRows() {
-    QStringList rows;
+    QStringList cells;
     for (int code = 3; code <= kLastKeyCode; ++code) {
         QStringList pcKeys;
         for (int c = 32; c < 127; ++c)
@@ -54,10 +54,15 @@ QString KeyRows() {
         for (const NamedKey& k : kTableKeys)
             if (PcKeyCode(k.virtualKey, 0) == code) pcKeys << QString::fromUtf8(k.name);
         if (!pcKeys.isEmpty())
-            rows << QStringLiteral("<tr><td>%1</td><td>%2</td></tr>")
-                        .arg(KeyName(code), pcKeys.join(QStringLiteral("&nbsp; ")));
+            cells << QStringLiteral("<td><b>%1</b></td><td>%2</td>")
+                         .arg(KeyName(code), pcKeys.join(QStringLiteral("&nbsp; ")));
     }
-    return rows.join(QString());
+    QString rows;
+    for (qsizetype i = 0; i < cells.size(); i += 3)
+        rows += QStringLiteral("<tr>") +
+                cells.mid(i, 3).join(QStringLiteral("<td>&nbsp;&nbsp;&nbsp;</td>")) +
+                QStringLiteral("</tr>");
+    return rows;
 }
 
 QString ShortcutRows(const std::vector<ShortcutRow>& shortcuts) {
