@@ -174,11 +174,9 @@ void ApplyEvent(const KeyEvent& e) {
     if (e.Kind == 0) {
         KeyboardKeyUp();
     } else if (e.Source == 0) {
-        g_kbd.KeyboardKey = e.Code;
-        KeyboardUpdate();
+        SetKeySlot(KeySlot::Keyboard, e.Code);
     } else if (e.Character < 0) {
-        g_kbd.KeyboardKey = kEnterKey;
-        KeyboardUpdate();
+        SetKeySlot(KeySlot::Keyboard, kEnterKey);
     } else {
         KeyboardChar(e.Character); // pressed only for 32..127 with a key in KeyMap
     }
