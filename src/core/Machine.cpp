@@ -11,6 +11,7 @@ void ResetMachine() {
     g_cpu = CpuState{};
     g_lcd = LcdState{};
     g_kbd = KeyboardState{};
+    g_pacedKeys = PacedKeyState{};
     g_run = RunState{};
     RewindClear();
 }

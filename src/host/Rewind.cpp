@@ -275,6 +275,9 @@ std::string StepBack() {
     uint8_t* result = h.Result.data();
     uint8_t* scratch = h.Scratch.data();
     CaptureMachine(live);
+    // The replays run KeyboardUpdate, which also tells the desktop program's paced key input
+    // what the firmware saw; that belongs to the present, not to the replayed past.
+    const uint8_t seen = g_pacedKeys.Seen;
     const uint64_t from = Info(i).Seq;
     // First pass: how many steps the last item made, and whether the replay arrives where the
     // history went on: at the next image (unless that image follows an outside change, which
@@ -297,6 +300,7 @@ std::string StepBack() {
     }
     if (!same) {
         RestoreMachine(live);
+        g_pacedKeys.Seen = seen;
         return "the machine was changed outside the recorded steps";
     }
     // Second pass: to one step short of the last item's.
@@ -312,6 +316,7 @@ std::string StepBack() {
     if (item.Kind == ItemKind::Tick) Record(ItemKind::Balance, item.A);
     if (item.Kind != ItemKind::DebugStep && made > 1) Record(ItemKind::Steps, made - 1);
     RestoreMachine(result);
+    g_pacedKeys.Seen = seen;
     return {};
 }
 

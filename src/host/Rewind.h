@@ -9,7 +9,7 @@
 // What changes the machine outside the steps, and how the history learns of it:
 // - run ticks (grant, skipped tick, stop) and the refresh tick's self-test countdown: the run
 //   loop records them (RunLoop.cpp);
-// - key slots: every change goes through KeyboardSetKeys, which records it;
+// - key slots: every change goes through SetKeySlot, which records it;
 // - the debugger's single step: DebuggerSingleStep keeps an image before it;
 // - everything else (the debug window's edits, the power switch, a loaded state): a new image,
 //   RewindMark, after the change; a code patch also ends the replay of what came before it

@@ -3,6 +3,7 @@
 // machine images are built from the same lists.
 #include "host/State.h"
 
+#include "BuildInfo.h"
 #include "core/Cpu.h"
 #include "host/Rewind.h"
 #include "host/RunLoop.h"
@@ -18,10 +19,6 @@
 #include <cstring>
 #include <iterator>
 #include <type_traits>
-
-#ifndef VELMORA_VERSION
-#define VELMORA_VERSION "unknown"
-#endif
 
 namespace {
 constexpr uint8_t kMagic[8] = {'V', 'E', 'L', 'M', 'O', 'R', 'A', 0x1A};
@@ -379,7 +376,7 @@ std::vector<uint8_t> SaveState(const RunCounts& counts) {
         std::memcpy(p, rom.data(), rom.size());
         std::memcpy(p + rom.size(), ext.data(), ext.size());
     });
-    const std::string_view version = VELMORA_VERSION;
+    const std::string_view version = kVersion;
     PutChunk(out, "VERS", version.size(),
              [version](uint8_t* p) { std::memcpy(p, version.data(), version.size()); });
     RunCounts n = counts;

@@ -74,7 +74,10 @@ void Try(const std::vector<uint8_t>& bytes) {
         g_run.StepCount = 5000;
         OnRunTimer();
         CheckInvariants(true);
-        if (tick == 1) KeyboardSetKeys(14, 46);
+        if (tick == 1) {
+            SetKeySlot(KeySlot::Mouse, 14);
+            SetKeySlot(KeySlot::Keyboard, 46);
+        }
         if (tick == 2) OnRefreshTimer();
     }
     DebuggerShown();

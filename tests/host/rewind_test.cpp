@@ -24,10 +24,10 @@ constexpr uint16_t kTickRoutine = 0x0016;
 // What happens between ticks t - 1 and t: key presses and releases from both sources, and a
 // refresh tick every third tick (which counts a self-test hold down while one is set).
 void Between(int t) {
-    if (t % 6 == 1) KeyboardSetKeys(g_kbd.MouseKey, 14 + t % 4);
+    if (t % 6 == 1) SetKeySlot(KeySlot::Keyboard, 14 + t % 4);
     if (t % 6 == 3) KeyboardKeyUp();
-    if (t % 8 == 6) KeyboardSetKeys(47, g_kbd.KeyboardKey);
-    if (t % 8 == 0) KeyboardSetKeys(0, g_kbd.KeyboardKey);
+    if (t % 8 == 6) SetKeySlot(KeySlot::Mouse, 47);
+    if (t % 8 == 0) SetKeySlot(KeySlot::Mouse, 0);
     if (t % 3 == 0) OnRefreshTimer();
 }
 
@@ -161,7 +161,7 @@ TEST_F(StepBackTest, UndoesEditsAndLoadsAndRefusesChangesItWasNotToldOf) {
     EXPECT_EQ(MachineImage(), changed);
     RewindMark();
     DebuggerSingleStep();
-    g_kbd.KeyboardKey = 14; // not through KeyboardSetKeys
+    g_kbd.KeyboardKey = 14; // not through SetKeySlot
     KeyboardUpdate();
     EXPECT_EQ(StepBack(), "the machine was changed outside the recorded steps");
 }

@@ -22,10 +22,10 @@ namespace {
 // events (numbered from first, so that two runs of the same ticks see the same keys).
 void RunTicks(int first, int count) {
     for (int t = first; t < first + count; ++t) {
-        if (t % 7 == 3) KeyboardSetKeys(0, 14 + t % 5);
-        if (t % 7 == 5) KeyboardSetKeys(0, 0);
-        if (t % 11 == 4) KeyboardSetKeys(20, g_kbd.KeyboardKey);
-        if (t % 11 == 6) KeyboardSetKeys(0, g_kbd.KeyboardKey);
+        if (t % 7 == 3) SetKeySlot(KeySlot::Keyboard, 14 + t % 5);
+        if (t % 7 == 5) SetKeySlot(KeySlot::Keyboard, 0);
+        if (t % 11 == 4) SetKeySlot(KeySlot::Mouse, 20);
+        if (t % 11 == 6) SetKeySlot(KeySlot::Mouse, 0);
         OnRunTimer();
         if (t % 5 == 4) OnRefreshTimer();
     }

@@ -10,6 +10,7 @@
 #include "host/State.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
+#include "tools/ToolArgs.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -175,9 +176,9 @@ void ApplyEvent(const KeyEvent& e) {
     if (e.Kind == 0) {
         KeyboardKeyUp();
     } else if (e.Source == 0) {
-        KeyboardSetKeys(g_kbd.MouseKey, e.Code);
+        SetKeySlot(KeySlot::Keyboard, e.Code);
     } else if (e.Character < 0) {
-        KeyboardSetKeys(g_kbd.MouseKey, kEnterKey);
+        SetKeySlot(KeySlot::Keyboard, kEnterKey);
     } else {
         KeyboardChar(e.Character); // pressed only for 32..127 with a key in KeyMap
     }
@@ -341,6 +342,7 @@ int main(int argc, char** argv) {
     app.add_option("--save-state", o.SaveStatePath,
                    "Write the machine as a state file after the run")
         ->type_name("FILE");
+    AddVersionFlag(app, "velmora-headless");
 
     std::vector<SetCommand> sets;
     std::vector<KeyEvent> events;
@@ -355,6 +357,9 @@ int main(int argc, char** argv) {
         if (app.count("--ms")) ms = ParseCount(o.Ms, "--ms");
     } catch (const CLI::CallForHelp&) {
         std::printf("%s", app.help().c_str());
+        return kExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        std::printf("%s\n", e.what());
         return kExitOk;
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "velmora-headless: %s\n%s", e.what(), app.help().c_str());
