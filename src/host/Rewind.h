@@ -75,7 +75,9 @@ std::string StepBack();
 // none; the machine is then unchanged.
 bool RewindBack();
 // While the host holds the rewind key the run loop must not run: Begin sets StopRequest and
-// End puts it back as it was, so letting go continues from the image shown last.
+// End puts it back as it was, so letting go continues from the image shown last. The desktop
+// program's paced key input (held keys still to be applied, a paste being typed) is the user's,
+// not the machine's: a rewind leaves it as it is.
 void RewindBegin();
 void RewindEnd();
 

@@ -21,20 +21,24 @@ namespace {
 constexpr int32_t kGrant = 2000; // cycles a tick: a few hundred steps
 constexpr uint16_t kTickRoutine = 0x0016;
 
-// What happens between ticks t - 1 and t: key presses and releases from both sources, and a
-// refresh tick every third tick (which counts a self-test hold down while one is set).
-void Between(int t) {
+// What happens between ticks t - 1 and t: key presses and releases from both sources, written
+// at once or paced as the desktop program paces them (applied by later ticks), and a refresh tick
+// every third tick (which counts a self-test hold down while one is set). The ticks themselves
+// run as the desktop program runs them, with the paced key input after each.
+void Between(int t, bool paced = true) {
     if (t % 6 == 1) SetKeySlot(KeySlot::Keyboard, 14 + t % 4);
     if (t % 6 == 3) KeyboardKeyUp();
     if (t % 8 == 6) SetKeySlot(KeySlot::Mouse, 47);
     if (t % 8 == 0) SetKeySlot(KeySlot::Mouse, 0);
+    if (paced && t % 5 == 2) PacedKeyPress(KeySlot::Mouse, 20 + t % 3, 7);
+    if (paced && t % 5 == 3) PacedKeyRelease(KeySlot::Mouse, 7);
     if (t % 3 == 0) OnRefreshTimer();
 }
 
 void RunTicks(int first, int count) {
     for (int t = first; t < first + count; ++t) {
         Between(t);
-        OnRunTimer();
+        OnPacedRunTimer();
     }
 }
 
@@ -96,7 +100,7 @@ void RunObserved() {
         if (t == kTicks - 1) g_run.StepCount = kLastTickSteps;
         if (!g_before.empty()) g_before.pop_back(); // replaced by the machine after the grant
         g_before.push_back(WithBalance(MachineImage(), g_cpu.CycleBalance + kGrant));
-        OnRunTimer();
+        OnPacedRunTimer();
     }
     StepHook = nullptr;
     g_before.pop_back(); // the machine after the last step
@@ -115,7 +119,7 @@ TEST_F(StepBackTest, ReturnsToTheMachineBeforeEveryStep) {
     for (int t = 0; t < kTicks; ++t) {
         Between(t);
         if (t == kTicks - 1) g_run.StepCount = kLastTickSteps;
-        OnRunTimer();
+        OnPacedRunTimer();
     }
     // A few debugger steps on top, each seen before it is made.
     for (int i = 0; i < 20; ++i) {
@@ -192,11 +196,13 @@ TEST_F(RewindTest, WalksBackThroughItsImagesAndRunsOnAsTheOriginal) {
     LcdImageHook = [] { ++copies; };
     Start();
     std::vector<std::vector<uint8_t>> before; // the machine as each tick starts
+    // Without paced keys: their queue is the user's input, which a rewind leaves as it is, so
+    // a second run from an image would not see the same keys.
     const auto run = [&before](int first, int count) {
         for (int t = first; t < first + count; ++t) {
-            Between(t);
+            Between(t, false);
             before.push_back(MachineImage());
-            OnRunTimer();
+            OnPacedRunTimer();
         }
     };
     run(0, 35);
