@@ -22,7 +22,13 @@ struct LcdCounters {
 };
 
 // The loop of a tick without a stop, a breakpoint or a hook: steps until the balance is spent.
-VELMORA_HOT_INLINE int32_t RunSteps(LcdCounters& lcd, int32_t balance) {
+// One function for the ticks with and without the step history, so that both run the very same
+// machine code; it takes and returns the counters by value, which keeps them in registers.
+struct TickEnd {
+    int32_t Balance;
+    LcdCounters Lcd;
+};
+[[gnu::noinline, gnu::flatten]] TickEnd RunSteps(LcdCounters lcd, int32_t balance) {
     CpuState& c = g_cpu;
     while (balance > 0) {
         c.StepCycles = 0;
@@ -30,7 +36,7 @@ VELMORA_HOT_INLINE int32_t RunSteps(LcdCounters& lcd, int32_t balance) {
         LcdStepOn(lcd);
         balance -= c.StepCycles;
     }
-    return balance;
+    return {balance, lcd};
 }
 
 template <bool kHistory> void StopLoop() {
@@ -42,11 +48,11 @@ template <bool kHistory> void StopLoop() {
 }
 
 // One run tick. With kHistory (the step history on) the tick records what it does outside its
-// steps and keeps an image every 10th tick (Rewind.h); the steps themselves run as without it,
-// uncounted (the history makes them again as the loop does, until the balance is spent). The two
-// are compiled apart so that the tick without the history is the loop as it was: sharing one
-// function with the recording made the optimiser compile its step loop worse.
-// flatten: the per-step calls (CpuStep, its interrupt entry, LcdStep) are inlined into the loop
+// steps and keeps an image every 10th tick (Rewind.h); the steps themselves run in RunSteps
+// either way, uncounted (the history makes them again as the loop does, until the balance is
+// spent). The recording is compiled into its own copy of the tick so that the tick without it
+// stays as it was.
+// flatten: the per-step calls (CpuStep, its interrupt entry, LcdStep) are inlined into the loops
 // when the optimiser sees them (link-time optimisation of the programs).
 template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
     CpuState& c = g_cpu;
@@ -73,12 +79,13 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
     // The LCD controller's counters are copied into locals for the same reason.
     if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0) {
         LcdState& l = g_lcd;
-        LcdCounters lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
-        c.CycleBalance = RunSteps(lcd, c.CycleBalance);
-        l.RowCycles = lcd.RowCycles;
-        l.ColumnCounter = lcd.ColumnCounter;
-        l.RowCounter = lcd.RowCounter;
-        l.TimerPrescale = lcd.TimerPrescale;
+        const TickEnd end =
+            RunSteps({l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale}, c.CycleBalance);
+        c.CycleBalance = end.Balance;
+        l.RowCycles = end.Lcd.RowCycles;
+        l.ColumnCounter = end.Lcd.ColumnCounter;
+        l.RowCounter = end.Lcd.RowCounter;
+        l.TimerPrescale = end.Lcd.TimerPrescale;
         return;
     }
     [[maybe_unused]] int32_t steps = 0; // counted for the history, which must know where it stops
