@@ -1,0 +1,1 @@
+#!@Python3_EXECUTABLE@
