@@ -22,8 +22,10 @@ void StopLoop() {
 } // namespace
 
 // flatten: the per-step calls (CpuStep, its interrupt entry, LcdStep) are inlined into the loop
-// when the optimiser sees them (link-time optimisation of the programs).
-[[gnu::flatten]] void OnRunTimer() {
+// when the optimiser sees them (link-time optimisation of the programs). noinline: the tick is
+// kept whole as its own function wherever it is called from; inlined into a caller's loop (the
+// Python module's run) its step loop came out about 10 % slower.
+[[gnu::flatten, gnu::noinline]] void OnRunTimer() {
     CpuState& c = g_cpu;
     RunState& r = g_run;
     if (r.ResumeDelay > 0) {
