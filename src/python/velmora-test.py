@@ -29,6 +29,7 @@ LARGEST = 2**52  # the largest time or count, as velmora-headless takes them
 MEMORIES = {"ram": "ram", "ext": "ext", "rom": "rom", "R": "R"}
 FLAG_NAMES = ("C", "H", "V", "Z", "UZ", "LZ")
 DEFAULT_TIMEOUT_MS = 2000
+GOLDENS = {}  # golden screen path -> its rows (.txt) or pixels (.png), as read or as updated
 
 
 # --- Where things are in a TOML file -------------------------------------------------------------
@@ -463,6 +464,8 @@ class FileReader:
         if self.table(check, at, label) is None:
             return None
         kinds = [k for k in check if k in self.CHECKS]
+        if "memory" in kinds and "text" in kinds:
+            kinds.remove("text")  # the memory check's text
         allowed = self.CHECKS if allow_screen else self.CHECKS[1:]
         if len(kinds) != 1 or kinds[0] not in allowed:
             self.error(at, f"{label}: a check is exactly one of {', '.join(allowed)}"
@@ -543,7 +546,7 @@ class FileReader:
                                f"(velmora-test --update writes it)")
             return check
         try:
-            check.expected = read_golden(path)
+            GOLDENS[path] = read_golden(path)
         except Broken as e:
             if not self.update:
                 self.errors.append(e)
@@ -595,7 +598,6 @@ class Step:
 class Check:
     def __init__(self, kind, at, label, **fields):
         self.kind, self.at, self.label = kind, at, label
-        self.expected = None
         self.__dict__.update(fields)
 
 
@@ -691,26 +693,27 @@ def format_bytes(data):
 
 def compare_screen(check):
     """None when the screen equals its golden, else what differs."""
+    expected = GOLDENS.get(check.golden)
     if check.golden.endswith(".txt"):
         actual = velmora.lcd_text().split("\n")[:LCD_ROWS]
-        if check.expected == actual:
+        if expected == actual:
             return None
-        if check.expected is None:
+        if expected is None:
             return f"no golden {check.golden}"
-        rows = [y for y in range(LCD_ROWS) if check.expected[y] != actual[y]]
+        rows = [y for y in range(LCD_ROWS) if expected[y] != actual[y]]
         lines = [f"screen differs from {check.golden} in {len(rows)} of {LCD_ROWS} rows:"]
         for y in rows[:4]:
-            lines.append(f"  row {y:2} expected {check.expected[y]}")
+            lines.append(f"  row {y:2} expected {expected[y]}")
             lines.append(f"         found    {actual[y]}")
         if len(rows) > 4:
             lines.append(f"  and {len(rows) - 4} rows more")
         return "\n".join(lines)
     actual = velmora.lcd_rgb()
-    if check.expected == actual:
+    if expected == actual:
         return None
-    if check.expected is None:
+    if expected is None:
         return f"no golden {check.golden}"
-    differing = [i // 3 for i in range(0, len(actual), 3) if actual[i:i + 3] != check.expected[i:i + 3]]
+    differing = [i // 3 for i in range(0, len(actual), 3) if actual[i:i + 3] != expected[i:i + 3]]
     xs = [p % 192 // 2 for p in differing]
     ys = [p // 192 // 2 for p in differing]
     return (f"screen differs from {check.golden} in {len(differing)} pixels "
@@ -718,11 +721,14 @@ def compare_screen(check):
 
 
 def write_golden(check):
+    os.makedirs(os.path.dirname(check.golden) or ".", exist_ok=True)
     if check.golden.endswith(".txt"):
         with open(check.golden, "w", encoding="ascii") as f:
             f.write(velmora.lcd_text())
+        GOLDENS[check.golden] = velmora.lcd_text().split("\n")[:LCD_ROWS]
     else:
         velmora.lcd_png(check.golden)
+        GOLDENS[check.golden] = velmora.lcd_rgb()
 
 
 def run_step(step):
