@@ -13,6 +13,7 @@ The format is described in docs/scripting.md.
 """
 
 import argparse
+import difflib
 import os
 import re
 import sys
@@ -212,10 +213,31 @@ class FileReader:
     def error(self, at, message):
         self.errors.append(Broken(self.path, self.where.line(at), message))
 
+    @staticmethod
+    def unknown(key, allowed):
+        close = difflib.get_close_matches(key, allowed, n=1)
+        return f"unknown key {key!r}" + (f" (did you mean {close[0]!r}?)" if close else "")
+
     def known_keys(self, table, at, allowed, what):
         for key in table:
             if key not in allowed:
-                self.error(at + (key,), f"{what}: unknown key {key!r}; known: {', '.join(allowed)}")
+                self.error(at + (key,), f"{what}: {self.unknown(key, allowed)}; "
+                                        f"known: {', '.join(allowed)}")
+
+    def one_of(self, table, at, label, what, found, allowed):
+        """A step or check that has not exactly one of its allowed kinds."""
+        if len(found) > 1:
+            self.error(at, f"{label}: {what} is exactly one of {', '.join(allowed)}; "
+                           f"this one has {', '.join(found)}")
+        elif found:
+            self.error(at + (found[0],), f"{label}: {found[0]} is not allowed here; "
+                                         f"{what} here is one of {', '.join(allowed)}")
+        elif table:
+            for key in table:
+                self.error(at + (key,), f"{label}: {self.unknown(key, allowed)}; "
+                                        f"{what} is one of {', '.join(allowed)}")
+        else:
+            self.error(at, f"{label}: an empty table; {what} is one of {', '.join(allowed)}")
 
     # Typed values; each returns None (and notes the mistake) when the value is wrong.
     def integer(self, value, at, what, low=0, high=LARGEST):
@@ -359,9 +381,7 @@ class FileReader:
             return None
         actions = [k for k in step if k in self.STEPS]
         if len(actions) != 1:
-            self.error(at, f"{label}: a step is exactly one of {', '.join(self.STEPS)}"
-                       + (f"; this one has {', '.join(actions)}" if actions else ""))
-            self.known_keys(step, at, self.STEPS, label)
+            self.one_of(step, at, label, "a step", actions, self.STEPS)
             return None
         action = actions[0]
         value = step[action]
@@ -468,9 +488,7 @@ class FileReader:
             kinds.remove("text")  # the memory check's text
         allowed = self.CHECKS if allow_screen else self.CHECKS[1:]
         if len(kinds) != 1 or kinds[0] not in allowed:
-            self.error(at, f"{label}: a check is exactly one of {', '.join(allowed)}"
-                       + (f"; this one has {', '.join(kinds)}" if kinds else ""))
-            self.known_keys(check, at, allowed, label)
+            self.one_of(check, at, label, "a check", kinds, allowed)
             return None
         kind = kinds[0]
         value, where = check[kind], at + (kind,)

@@ -259,7 +259,7 @@ class BrokenFiles(RunnerTest):
         ('[[case]]\nname = "n"\nstep = []\nexpect = [{ reg = { PC = 0 } }]\n', 3,
          "case: unknown key 'step'"),
         ('[[case]]\nname = "n"\nsteps = [\n  { wait_ms = 1 },\n  { wiat_ms = 5 },\n]\n'
-         'expect = [{ reg = { PC = 0 } }]\n', 5, "step 2: a step is exactly one of type, tap"),
+         'expect = [{ reg = { PC = 0 } }]\n', 5, "step 2: unknown key 'wiat_ms' (did you mean 'wait_ms'?); a step is one of type, tap"),
         ('[[case]]\nname = "n"\nsteps = [{ wait_ms = "300" }]\nexpect = [{ reg = { PC = 0 } }]\n',
          3, "wait_ms must be a whole number from 0 to 2**52, not '300'"),
         ('[[case]]\nname = "n"\nsteps = [{ tap = 300 }]\nexpect = [{ reg = { PC = 0 } }]\n', 3,
@@ -288,7 +288,7 @@ class BrokenFiles(RunnerTest):
          "a screen golden is a .png or a .txt file"),
         ('[[case]]\nname = "n"\nexpect = [{ dump = { R = 1 } }]\n', 3, "no number field 'R'"),
         ('[[case]]\nname = "n"\nsteps = [{ wait_until = { screen = "a.txt" } }]\n'
-         'expect = [{ reg = { PC = 0 } }]\n', 3, "a check is exactly one of memory, reg"),
+         'expect = [{ reg = { PC = 0 } }]\n', 3, "screen is not allowed here; a check here is one of memory, reg"),
         ('[font]\nmemory = "ext"\n' + GOOD_CASE, 1,
          "font at must be a whole number from 0 to 0xffff, not None"),
     ]
