@@ -267,7 +267,7 @@ class BrokenFiles(RunnerTest):
         ('[[case]]\nname = "n"\nsteps = [{ type = "1", tap = 5 }]\nexpect = [{ reg = { PC = 0 } }]\n',
          3, "this one has type, tap"),
         ('[[case]]\nname = "n"\nsteps = [{ tap = 5, hold = 9 }]\nexpect = [{ reg = { PC = 0 } }]\n',
-         3, "step 1 (tap): unknown key 'hold'; known: tap, hold_ms"),
+         3, "step 1 (tap): unknown key 'hold' (did you mean 'hold_ms'?); known: tap, hold_ms"),
         ('[[case]]\nname = "n"\nexpect = [{ reg = { XY = 1 } }]\n', 3,
          "no register or flag named 'XY'"),
         ('[[case]]\nname = "n"\nexpect = [{ reg = { Z = 1 } }]\n', 3,
