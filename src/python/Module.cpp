@@ -81,7 +81,10 @@ py::memoryview View(uint8_t* bytes, size_t size, bool readonly = false) {
 
 std::vector<std::string> Start(const std::filesystem::path& folder) {
     g_warnings.clear();
-    StartInFolder(folder);
+    // Made absolute now, so that save_images() finds the same folder after a chdir.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
+    StartInFolder(ec ? folder : absolute);
     return TakeWarnings();
 }
 
@@ -137,7 +140,7 @@ void Tap(int64_t code, int64_t holdMs) {
 
 void Type(const std::string& text) {
     const int64_t presses = ScheduleType(text, g_session.Ms + kTypeStartMs, true);
-    RunMsChecked(kTypeStartMs + kTypePitchMs * presses);
+    if (presses > 0) RunMsChecked(kTypeStartMs + kTypePitchMs * presses);
 }
 
 void Release(std::optional<int64_t> code) {
@@ -346,7 +349,7 @@ firmware sees the key go up before whatever comes next.)");
     m.def("type", &Type, py::arg("text"),
           R"(Type TEXT through the key map, paced as velmora-headless --type: character i is pressed
 500 + 200 i ms from now and held 100 ms. A newline (or backslash and n) is Enter. Runs until
-100 ms after the last release, that is 500 + 200 * len ms.)");
+100 ms after the last release, that is 500 + 200 * len ms (nothing for an empty text).)");
     m.def(
         "elapsed_ms", [] { return g_session.Ms; }, "Emulated milliseconds run since the start-up.");
 

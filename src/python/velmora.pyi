@@ -60,7 +60,8 @@ def tap(code: int, hold_ms: int = 100) -> None:
 def type(text: str) -> None:
     """Type TEXT through the key map, paced as velmora-headless --type: character i is pressed
     500 + 200 i ms from now and held 100 ms. A newline (or backslash and n) is Enter. Runs
-    until 100 ms after the last release, that is 500 + 200 * len ms."""
+    until 100 ms after the last release, that is 500 + 200 * len ms (nothing for an empty
+    text)."""
 
 def elapsed_ms() -> int:
     """Emulated milliseconds run since the start-up."""

@@ -229,6 +229,13 @@ class StartUpAndRuns(unittest.TestCase):
         self.assertEqual(velmora.dump(), split)
         self.assertGreater(split["STEPS"], 0)
 
+    def test_typing_nothing_takes_no_time(self):
+        velmora.start_from()
+        velmora.type("")
+        self.assertEqual(velmora.elapsed_ms(), 0)
+        velmora.type("1\n")
+        self.assertEqual(velmora.elapsed_ms(), 900)
+
     def test_counts_and_key_codes_out_of_range_are_refused(self):
         velmora.start_from()
         for call in [lambda: velmora.run_ms(-1), lambda: velmora.run_steps(2**53),
@@ -249,6 +256,17 @@ class StartUpAndRuns(unittest.TestCase):
             self.assertEqual(os.path.getsize(os.path.join(other.path, "register.bin")), 128)
         finally:
             other.remove()
+        # A folder given relative is the same folder after a change of directory.
+        previous = os.getcwd()
+        os.chdir(os.path.dirname(self.folder.path))
+        try:
+            velmora.start(os.path.basename(self.folder.path))
+            os.remove(os.path.join(self.folder.path, "ram.bin"))
+            os.chdir("/")
+            velmora.save_images()
+        finally:
+            os.chdir(previous)
+        self.assertTrue(os.path.isfile(os.path.join(self.folder.path, "ram.bin")))
         with self.assertRaises(OSError) as caught:
             velmora.save_images(os.path.join(self.folder.path, "missing", "folder"))
         self.assertIn("Failed to save the file ram.bin", str(caught.exception))
