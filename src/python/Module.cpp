@@ -306,16 +306,10 @@ void Patch(int64_t address, const py::buffer& data) {
     PatchCode(static_cast<uint16_t>(address), reinterpret_cast<const uint8_t*>(bytes.data()),
               static_cast<int>(bytes.size()));
 }
-} // namespace
+// --- The module, one function an area ---------------------------------------------------------
 
-PYBIND11_MODULE(velmora, m) {
-    m.doc() = R"(The Velmora calculator emulator, driven from Python.
-
-There is one emulated machine per process: every function and attribute here acts on it.
-Start it with start(folder) or start_from(...), run it with run_ms/run_steps, press keys with
-tap/type/press/release, and read or change registers, flags and memories at any time.)";
-
-    // Start-up.
+// The start-up from a folder or from images, and the power switch's reset.
+void BindStartUp(py::module_& m) {
     m.def("start", &Start, py::arg("folder") = ".",
           R"(Start the machine as the programs do in FOLDER: velmora.ini, then keymap.dat, rom0.bin,
 rom1.bin, ram.bin and register.bin from that folder, then the power reset. Resets
@@ -330,8 +324,10 @@ read: its first bytes, up to the size of the memory; what is missing stays zero.
 read. osc_freq is in kHz; self_test the refresh ticks of the self-test hold.)");
     m.def("power_reset", &PowerReset,
           "The power switch's reset: LCD controller, self-test hold, processor. Memories stay.");
+}
 
-    // Runs and keys.
+// Runs, keys and the emulated clock.
+void BindRuns(py::module_& m) {
     m.def("run_steps", &RunStepsChecked, py::arg("n"),
           "Run N steps, unpaced (as velmora-headless --steps). No emulated time passes.");
     m.def("run_ms", &RunMsChecked, py::arg("ms"),
@@ -352,8 +348,10 @@ firmware sees the key go up before whatever comes next.)");
 100 ms after the last release, that is 500 + 200 * len ms (nothing for an empty text).)");
     m.def(
         "elapsed_ms", [] { return g_session.Ms; }, "Emulated milliseconds run since the start-up.");
+}
 
-    // Registers, flags, memories.
+// Registers, flags, the memories as views, code patches.
+void BindState(py::module_& m) {
     py::class_<RegisterView>(
         m, "Registers", "The registers by name: reg['PC'] = 0x1800; reg['sp'] reads a pointer.")
         .def("__getitem__", [](RegisterView, const std::string& n) { return RegisterGet(n); })
@@ -414,8 +412,10 @@ firmware sees the key go up before whatever comes next.)");
           R"(Write the bytes of one instruction (1 to 3) at a code address as the debug window's
 listing does: below 0x1800 over the start of that internal-ROM word, above into consecutive
 external-memory bytes.)");
+}
 
-    // Display, dump, files.
+// The LCD, the dump, PNG files, the saved images.
+void BindDisplay(py::module_& m) {
     m.def("lcd_rows", &LcdRows,
           "The LCD as 64 rows (top first) of 96 dots (left first): bytes of 1 (dark) and 0.");
     m.def(
@@ -439,4 +439,19 @@ external-memory bytes.)");
           R"(Write ram.bin and register.bin as the program does at close, into FOLDER or the folder
 of start() (the current directory after start_from()). Raises OSError if one could not be
 written.)");
+}
+
+} // namespace
+
+PYBIND11_MODULE(velmora, m) {
+    m.doc() = R"(The Velmora calculator emulator, driven from Python.
+
+There is one emulated machine per process: every function and attribute here acts on it.
+Start it with start(folder) or start_from(...), run it with run_ms/run_steps, press keys with
+tap/type/press/release, and read or change registers, flags and memories at any time.)";
+
+    BindStartUp(m);
+    BindRuns(m);
+    BindState(m);
+    BindDisplay(m);
 }
