@@ -54,7 +54,8 @@ void ApplyEvent(const KeyEvent& e) {
 }
 
 void CopyImage(std::string_view from, uint8_t* to, size_t size) {
-    std::memcpy(to, from.data(), std::min(from.size(), size));
+    if (!from.empty())
+        std::memcpy(to, from.data(), std::min(from.size(), size)); // data() may be null
 }
 } // namespace
 
