@@ -429,7 +429,9 @@ void BindDisplay(py::module_& m) {
         [](const std::filesystem::path& path) {
             if (!WriteLcdPng(path)) RaiseOsError("cannot write the PNG file " + path.string());
         },
-        py::arg("path"), "One more redraw, then the LCD picture as a 192 x 128 PNG file.");
+        py::arg("path"),
+        "One more redraw, then the LCD picture as a 192 x 128 PNG file (OSError if it cannot be "
+        "written).");
     m.def("read_png", &ReadPngTuple, py::arg("path"),
           "A PNG file as (width, height, RGB bytes): for comparing with lcd_rgb().");
     m.def(
