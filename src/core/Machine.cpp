@@ -3,7 +3,6 @@
 
 #include "core/Cpu.h"
 #include "host/RunLoop.h"
-#include "host/Session.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
@@ -12,5 +11,4 @@ void ResetMachine() {
     g_lcd = LcdState{};
     g_kbd = KeyboardState{};
     g_run = RunState{};
-    g_session = SessionState{};
 }

@@ -63,6 +63,7 @@ void CopyImage(std::string_view from, uint8_t* to, size_t size) {
 
 void StartInFolder(const std::filesystem::path& folder) {
     ResetMachine();
+    g_session = SessionState{};
     g_fileFolder = folder;
     LoadSettings();
     LoadImages();
@@ -71,6 +72,7 @@ void StartInFolder(const std::filesystem::path& folder) {
 
 void StartFromImages(const StartImages& images) {
     ResetMachine();
+    g_session = SessionState{};
     CpuState& c = g_cpu;
     CopyImage(images.KeyMap, g_kbd.KeyMap, sizeof g_kbd.KeyMap);
     CopyImage(images.Rom0, c.Rom, sizeof c.Rom);

@@ -39,6 +39,8 @@ inline constexpr int kKeyPress = 1;
 inline constexpr int kSourceKey = 0;
 inline constexpr int kSourceType = 1;
 
+// The program's own record of its runs, not part of the machine: ResetMachine leaves it alone,
+// the start-ups below begin it afresh.
 struct SessionState {
     int64_t TickMs = 0;           // start of the next run tick, from the start-up
     int64_t Ms = 0;               // emulated time asked for so far (TickMs <= Ms < TickMs + 10)
@@ -53,8 +55,8 @@ extern SessionState g_session;
 
 // --- Start-up ---------------------------------------------------------------------------------
 // The programs' start-up with the files of FOLDER (empty: the current directory): the whole
-// machine reset, velmora.ini, the images, then the main window's first showing (the power
-// reset). Warnings go to ReportWarning as usual.
+// machine and the session reset, velmora.ini, the images, then the main window's first showing
+// (the power reset). Warnings go to ReportWarning as usual.
 void StartInFolder(const std::filesystem::path& folder);
 
 // The same start-up from images held in memory: each is copied as a file of that name would be

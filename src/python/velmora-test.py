@@ -241,6 +241,9 @@ class FileReader:
 
     # Typed values; each returns None (and notes the mistake) when the value is wrong.
     def integer(self, value, at, what, low=0, high=LARGEST):
+        if value is None:
+            self.error(at, f"{what} is missing")
+            return None
         if isinstance(value, bool) or not isinstance(value, int) or not low <= value <= high:
             top = "2**52" if high == LARGEST else f"{high:#x}" if high > 255 else str(high)
             self.error(at, f"{what} must be a whole number from {low} to {top}, not {describe(value)}")

@@ -290,7 +290,7 @@ class BrokenFiles(RunnerTest):
         ('[[case]]\nname = "n"\nsteps = [{ wait_until = { screen = "a.txt" } }]\n'
          'expect = [{ reg = { PC = 0 } }]\n', 3, "screen is not allowed here; a check here is one of memory, reg"),
         ('[font]\nmemory = "ext"\n' + GOOD_CASE, 1,
-         "font at must be a whole number from 0 to 0xffff, not None"),
+         "font at is missing"),
     ]
 
     def test_each_mistake_is_reported_with_its_line(self):
