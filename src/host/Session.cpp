@@ -17,14 +17,10 @@
 SessionState g_session;
 
 namespace {
-// Counts every step and writes the trace line; the run loop calls it through StepHook.
-void RecordStep(uint16_t pcBefore) {
-    SessionState& s = g_session;
-    if (s.Trace)
-        std::fprintf(s.Trace, "%lld %04X %02X %d\n", static_cast<long long>(s.Steps), pcBefore,
-                     g_cpu.F, g_cpu.StepCycles);
-    ++s.Steps;
-    s.Cycles += g_cpu.StepCycles;
+// The trace line of a step, numbered by the steps run before it.
+void TraceStep(uint16_t pcBefore) {
+    std::fprintf(g_session.Trace, "%lld %04X %02X %d\n", static_cast<long long>(g_run.StepsRun),
+                 pcBefore, g_cpu.F, g_cpu.StepCycles);
 }
 
 bool EventBefore(const KeyEvent& a, const KeyEvent& b) {
@@ -93,14 +89,17 @@ void RunSteps(int64_t steps) {
         g_cpu.StepCycles = 0;
         CpuStep();
         LcdStep();
-        RecordStep(pcBefore);
+        if (g_session.Trace) TraceStep(pcBefore);
+        ++g_run.StepsRun;
+        g_run.CyclesRun += g_cpu.StepCycles;
     }
 }
 
 void RunMs(int64_t ms) {
     SessionState& s = g_session;
     s.Ms += ms;
-    StepHook = RecordStep;
+    g_run.CountSteps = 1;
+    StepHook = s.Trace ? TraceStep : nullptr; // only a trace needs a call at every step
     while (s.TickMs + kRunIntervalMs <= s.Ms) {
         size_t due = 0;
         while (due < s.Events.size() && s.Events[due].Time <= s.TickMs) ApplyEvent(s.Events[due++]);
@@ -172,8 +171,8 @@ nlohmann::ordered_json DumpFields() {
     j["ISR"] = c.ISR;
     j["OFF"] = c.OFF ? 1 : 0;
     j["WAIT"] = c.WAIT ? 1 : 0;
-    j["STEPS"] = g_session.Steps;
-    j["CYCLES"] = g_session.Cycles;
+    j["STEPS"] = g_run.StepsRun;
+    j["CYCLES"] = g_run.CyclesRun;
     j["BALANCE"] = c.CycleBalance;
     j["ROWCYCLES"] = g_lcd.RowCycles;
     j["COLUMN"] = g_lcd.ColumnCounter;

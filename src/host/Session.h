@@ -44,8 +44,6 @@ inline constexpr int kSourceType = 1;
 struct SessionState {
     int64_t TickMs = 0;           // start of the next run tick, from the start-up
     int64_t Ms = 0;               // emulated time asked for so far (TickMs <= Ms < TickMs + 10)
-    int64_t Steps = 0;            // steps run since the start-up (the dump's STEPS)
-    int64_t Cycles = 0;           // their cycles, including the display transfer's (CYCLES)
     std::FILE* Trace = nullptr;   // when set, one line per step: index, PC before, f, cycles
     std::vector<KeyEvent> Events; // not applied yet, in the order in which they apply
     int NextOrder = 0;            // Order of the next event made by ScheduleKey
@@ -70,8 +68,8 @@ struct StartImages {
 void StartFromImages(const StartImages& images);
 
 // --- Runs -------------------------------------------------------------------------------------
-// N steps, unpaced: step cycles := 0, CpuStep, LcdStep; counted like the steps of run ticks.
-// No emulated time passes.
+// N steps, unpaced: step cycles := 0, CpuStep, LcdStep; counted like the steps of run ticks
+// (g_run.StepsRun and CyclesRun, the dump's STEPS and CYCLES). No emulated time passes.
 void RunSteps(int64_t steps);
 // MS more milliseconds of emulated time: every run tick that ends within it runs (a refresh
 // tick after every 5th run tick since the start-up), each after the key events due at its
