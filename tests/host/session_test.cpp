@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -89,6 +91,38 @@ TEST(Session, RunsInPiecesEndWhereOneRunEnds) {
     EXPECT_EQ(g_lcd.LcdDirty, 1);
     RunMs(5);
     EXPECT_EQ(g_lcd.LcdDirty, 0);
+}
+
+TEST(Session, StepsAreCountedAlikeWithAndWithoutATrace) {
+    ScratchDir dir;
+    std::string rom0, rom1;
+    StartFromImages(NopImages(rom0, rom1));
+    RunMs(100);
+    RunSteps(7);
+    const std::string counted = DumpJson();
+    const int64_t steps = g_run.StepsRun, cycles = g_run.CyclesRun;
+    EXPECT_GT(steps, 1000);
+    EXPECT_GE(cycles, 10 * 20000); // ten ticks of 20000 cycles, the last step overshooting
+    EXPECT_LT(cycles, 10 * 20000 + 1000);
+
+    StartFromImages(NopImages(rom0, rom1));
+    g_session.Trace = std::fopen("trace.txt", "w");
+    ASSERT_TRUE(g_session.Trace);
+    RunMs(100);
+    RunSteps(7);
+    std::fclose(g_session.Trace);
+    g_session.Trace = nullptr;
+    EXPECT_EQ(DumpJson(), counted);
+    // One line a step: index, PC, f, cycles.
+    std::istringstream trace(AsText(ReadFile("trace.txt")));
+    int64_t lines = 0, traced = 0;
+    for (std::string index, pc, flags, stepCycles; trace >> index >> pc >> flags >> stepCycles;) {
+        EXPECT_EQ(std::stoll(index), lines);
+        ++lines;
+        traced += std::stoll(stepCycles);
+    }
+    EXPECT_EQ(lines, steps);
+    EXPECT_EQ(traced, cycles);
 }
 
 TEST(Session, KeyEventsApplyBeforeTheirTickReleasesFirst) {
