@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-RunState g_run;
+alignas(64) RunState g_run; // on a cache line, as g_cpu
 void (*ShowDebuggerHook)() = nullptr;
 void (*LcdImageHook)() = nullptr;
 void (*StepHook)(uint16_t pcBefore) = nullptr;

@@ -3,7 +3,7 @@
 
 #include "core/Cpu.h"
 
-KeyboardState g_kbd;
+alignas(64) KeyboardState g_kbd; // on a cache line, as g_cpu
 
 namespace {
 struct MatrixCell {
