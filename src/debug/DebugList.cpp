@@ -5,6 +5,7 @@
 #include "debug/Asem.h"
 #include "debug/DebugPanes.h"
 #include "debug/Dis.h"
+#include "host/Rewind.h"
 
 #include <cstdio>
 #include <string>
@@ -78,6 +79,7 @@ void PatchCode(uint16_t target, const uint8_t* bytes, int count) {
         else
             g_cpu.Ext[static_cast<uint16_t>(target + i) & (kExtBytes - 1)] = bytes[i];
     }
+    if (count > 0) RewindCodeChanged(); // the history cannot replay the old code
 }
 
 EnterResult ListEnter(std::string_view text) {

@@ -3,6 +3,7 @@
 #include "debug/DebugPanes.h"
 
 #include "core/Cpu.h"
+#include "host/Rewind.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -94,6 +95,7 @@ void RegStore(int index, uint32_t value) {
         g_cpu.LA = v;
     else
         *RegByte(index) = static_cast<uint8_t>(v);
+    RewindMark(); // an edit from outside the steps: the step history keeps an image of it
 }
 
 int RegShownRows(int rows) {
@@ -141,6 +143,7 @@ ClickResult RegClick(const CellGrid& grid, int c, int r) {
         g_debug.EditMode = kEditFlag;
         const int i = r * 3 + (c < 5 ? 0 : c < 7 ? 1 : 2);
         g_cpu.F ^= kFlagTable[i].Mask;
+        RewindMark();
         res.Redraw = true;
     }
     return res;
@@ -201,6 +204,7 @@ ClickResult MainClick(const CellGrid& grid, int c, int r) {
 EnterResult MainEnter(std::string_view text) {
     if (g_debug.EditMode != kEditMainReg) return {};
     g_cpu.R[g_debug.EditTarget & (kRegBytes - 1)] = static_cast<uint8_t>(DigitTextValue(text, 16));
+    RewindMark();
     return {true, -1};
 }
 
@@ -274,10 +278,14 @@ EnterResult BinEnter(std::string_view text, int rows) {
     }
     case kEditHexByte:
         MemWrite(3, g_debug.EditTarget, static_cast<uint8_t>(DigitTextValue(text, 16)));
+        RewindMark();
         return {true, -1};
     case kEditHexChar:
         // An empty character field has nothing to store: the byte keeps its value.
-        if (!text.empty()) MemWrite(3, g_debug.EditTarget, static_cast<uint8_t>(text[0]));
+        if (!text.empty()) {
+            MemWrite(3, g_debug.EditTarget, static_cast<uint8_t>(text[0]));
+            RewindMark();
+        }
         return {true, -1};
     default: return {};
     }

@@ -170,6 +170,8 @@ int CreateTemporary(const std::filesystem::path& target, std::string& temp) {
     return -1;
 }
 
+} // namespace
+
 // Replaces NAME with SIZE bytes of DATA, or leaves it as it was. The bytes go to a temporary
 // file in the same directory, which is synced and then renamed over the old file in one step:
 // at every moment NAME is either the old file whole or the new one whole. A file the user made
@@ -209,7 +211,6 @@ bool WriteImage(const char* name, const uint8_t* data, size_t size) {
     SyncDirectory(target);
     return true;
 }
-} // namespace
 
 std::optional<int32_t> ParseSettingInteger(std::string_view text) {
     std::string_view s = Trim(text);

@@ -33,6 +33,11 @@ void LoadImages();
 // replaced, even when the process could write it (as root can).
 bool SaveImages();
 
+// Writes a whole file as SaveImages writes each image: to a temporary file beside it, synced,
+// then renamed over the old one, so NAME is always either the old file or the new one whole.
+// A file the user made read-only, or a directory or device in the way, is refused. No report.
+bool WriteImage(const char* name, const uint8_t* data, size_t size);
+
 // Autosave, while the desktop program runs: writes ram.bin and register.bin, each only when its
 // contents changed since it was last loaded or written, by the same whole-file write as
 // SaveImages (so a crash or a power cut loses at most one interval, and never leaves a partial

@@ -1,12 +1,14 @@
 // velmora-headless: runs the emulator without any window, driven from the command line.
-// Start-up as the desktop program's (settings, images, power reset), then the --set stores, a
-// run of --steps steps or --ms milliseconds of emulated time, then the requested outputs.
+// Start-up as the desktop program's (settings, images, power reset), then a state to continue
+// from (--load-state), the --set stores, a run of --steps steps or --ms milliseconds of
+// emulated time, then the requested outputs (--save-state among them).
 #include "core/Cpu.h"
 #include "core/Machine.h"
 #include "host/Files.h"
 #include "host/Report.h"
 #include "host/RunLoop.h"
 #include "host/Session.h"
+#include "host/State.h"
 #include "tools/ToolArgs.h"
 
 #include <CLI/CLI.hpp>
@@ -138,7 +140,7 @@ KeyOption ParseKey(const std::string& text) {
 
 struct Options {
     std::vector<std::string> Sets, Keys;
-    std::string Steps, Ms, Type, TracePath, PngPath;
+    std::string Steps, Ms, Type, TracePath, PngPath, LoadStatePath, SaveStatePath;
     bool Dump = false, Save = false, LcdText = false;
 };
 
@@ -148,8 +150,10 @@ void Validate(const CLI::App& app, const Options& o) {
     if (!ms && app.count("--key") > 0) throw UsageError("--key needs --ms");
     if (!ms && app.count("--type") > 0) throw UsageError("--type needs --ms");
     // The parser would take a following option as the file name; write ./-name for such a file.
-    for (const auto& [option, path] :
-         {std::pair{"--trace", &o.TracePath}, {"--lcd-png", &o.PngPath}})
+    for (const auto& [option, path] : {std::pair{"--trace", &o.TracePath},
+                                       {"--lcd-png", &o.PngPath},
+                                       {"--load-state", &o.LoadStatePath},
+                                       {"--save-state", &o.SaveStatePath}})
         if (app.count(option) > 0 && (path->empty() || (*path)[0] == '-'))
             throw UsageError(std::string(option) + ": a FILE name is missing");
 }
@@ -185,6 +189,13 @@ int main(int argc, char** argv) {
     app.add_option("--lcd-png", o.PngPath, "Redraw and write the 192x128 LCD image as PNG")
         ->type_name("FILE");
     app.add_flag("--lcd-text", o.LcdText, "Print the 64 display lines, # dark, . light");
+    app.add_option("--load-state", o.LoadStatePath,
+                   "Continue from a state file: loaded after the start-up, before the --set "
+                   "stores; --key and --type times count from it")
+        ->type_name("FILE");
+    app.add_option("--save-state", o.SaveStatePath,
+                   "Write the machine as a state file after the run")
+        ->type_name("FILE");
     AddVersionFlag(app, "velmora-headless");
 
     std::vector<SetCommand> sets;
@@ -225,6 +236,16 @@ int main(int argc, char** argv) {
 
     // Start-up as the desktop program's, in the current directory.
     StartInFolder({});
+    if (!o.LoadStatePath.empty()) {
+        // The counts of the run that saved the state go on (the dump's STEPS and CYCLES).
+        RunCounts counts;
+        if (!LoadStateFile(o.LoadStatePath, &counts)) {
+            if (trace) std::fclose(trace);
+            return kExitFailed;
+        }
+        g_run.StepsRun = counts.Steps;
+        g_run.CyclesRun = counts.Cycles;
+    }
     for (const SetCommand& s : sets) ApplySet(s);
     for (size_t i = 0; i < keys.size(); ++i)
         ScheduleKey(keys[i].Time, keys[i].Code, keys[i].Hold, static_cast<int>(i));
@@ -251,5 +272,8 @@ int main(int argc, char** argv) {
         status = kExitFailed;
     }
     if (o.Save && !SaveImages()) status = kExitFailed;
+    if (!o.SaveStatePath.empty() &&
+        !SaveStateFile(o.SaveStatePath, RunCounts{g_run.StepsRun, g_run.CyclesRun}))
+        status = kExitFailed;
     return status;
 }
