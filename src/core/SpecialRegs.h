@@ -33,7 +33,7 @@ struct SpecialRegInfo {
 
 // clang-format off
 inline constexpr std::array<SpecialRegInfo, kSpecialRegCount> kSpecialRegTable = {{
-    //                  name  caption width mask    word           byte            asm   imm8 imm7 put get
+    //                  name  caption width mask  word           byte            asm  imm8 imm7 put  get
     {SpecialReg::PC,    "PC", "PC:", 16, 0xFFFF, &CpuState::PC, nullptr,        "",   -1,  -1,  -1,  -1},
     {SpecialReg::LA,    "LA", "LA:", 16, 0xFFFF, &CpuState::LA, nullptr,        "",   -1,  -1,  -1,  -1},
     {SpecialReg::KC,    "KC", "KC:",  8, 0xFF,   nullptr,       &CpuState::KC,  "ky",  2,  -1,   2,  -1},

@@ -437,10 +437,9 @@ bool HasRow(std::string_view mnemonic, OperandFormat f, const Operands& o = {}) 
     });
 }
 
-// --- Forms
-// ---------------------------------------------------------------------------------------- Each
-// reads its operands with the scanner and ends in Emit, or returns false with the scanner where it
-// stopped.
+// --- Forms -------------------------------------------------------------------------------
+// Each reads its operands with the scanner and ends in Emit, or returns false with the scanner
+// where it stopped.
 
 class LineAssembler {
 public:
@@ -448,7 +447,8 @@ public:
         : sc_(sc), m_(m), name_(m.Form == AsmForm::StoreRunMarked ? "stm" : m.Name), page_(page),
           r_(result) {}
 
-    bool Operands() {
+    // Reads the operands of the mnemonic's form and encodes them.
+    bool Assemble() {
         using enum AsmForm;
         switch (m_.Form) {
         case NoOperands: return Emit(OperandFormat::None, {});
@@ -483,7 +483,7 @@ private:
     using F = OperandFormat;
 
     // The bytes of the first of the mnemonic's rows with format f that the operands select.
-    bool Emit(OperandFormat f, const ::Operands& o, uint8_t b2Or = 0) {
+    bool Emit(OperandFormat f, const Operands& o, uint8_t b2Or = 0) {
         return ForRows(name_, f, [&](int index, uint8_t b0, int col) {
             std::array<uint8_t, 3> bytes;
             if (!Pack(f, b0, col, o, bytes)) return false;
@@ -499,7 +499,7 @@ private:
     // Two registers a, b written in this order: exactly one of them upper. The format says
     // which comes first; A holds the upper one and B the lower.
     static bool PairOf(uint8_t a, uint8_t b, OperandFormat lowerFirst, OperandFormat upperFirst,
-                       OperandFormat& f, ::Operands& o) {
+                       OperandFormat& f, Operands& o) {
         if (IsUpper(a) == IsUpper(b)) return false;
         f = IsUpper(a) ? upperFirst : lowerFirst;
         o.A = IsUpper(a) ? a : b;
@@ -508,7 +508,7 @@ private:
     }
     // Two ranges: the pair rule on the starts, and both ends at the same place in their groups.
     static bool RangePairOf(uint8_t a, uint8_t a2, uint8_t b, uint8_t bb2, OperandFormat& f,
-                            ::Operands& o) {
+                            Operands& o) {
         if (!PairOf(a, b, F::LowerUpperRange, F::UpperLowerRange, f, o)) return false;
         if ((a & 7) != (b & 7) || (a2 & 7) != (bb2 & 7)) return false;
         o.B2 = IsUpper(a) ? bb2 : a2;
@@ -516,13 +516,13 @@ private:
     }
 
     bool OneRegisterForm() {
-        ::Operands o;
+        Operands o;
         if (!sc_.Register(o.A) || !IsRonly(o.A)) return false;
         return Emit(F::Reg, o);
     }
 
     bool AluForm() {
-        ::Operands o;
+        Operands o;
         uint8_t a, b;
         const Try first = sc_.TryRegister(a);
         if (first == Try::kBad) return false;
@@ -555,7 +555,7 @@ private:
     }
 
     bool PairForm() {
-        ::Operands o;
+        Operands o;
         uint8_t a, b;
         if (!sc_.Register(a)) return false;
         if (HasRow(name_, F::Lower)) { // swp: one register alone
@@ -572,14 +572,14 @@ private:
     }
 
     bool DigitShiftForm() {
-        ::Operands o;
+        Operands o;
         if (!sc_.Register(o.A) || !IsUpper(o.A)) return false;
         if (!sc_.Comma() || !sc_.Register(o.B) || IsUpper(o.B)) return false;
         return Emit(F::RegLower, o);
     }
 
     // A special register's operand name.
-    bool Special(::Operands& o) {
+    bool Special(Operands& o) {
         const int i = sc_.Name(kSpecialNames);
         if (i < 0) return false;
         o.Special = kSpecialNames[i].Name;
@@ -587,14 +587,14 @@ private:
     }
 
     bool GetSpecialForm() {
-        ::Operands o;
+        Operands o;
         if (!sc_.Register(o.A) || !IsRonly(o.A) || !sc_.Comma()) return false;
         if (!Special(o) || !HasRow(name_, F::RegFromSpecial, o)) return false;
         return Emit(F::RegFromSpecial, o);
     }
 
     bool PutSpecialForm() {
-        ::Operands o;
+        Operands o;
         sc_.SkipBlanks();
         if (!Special(o) || !sc_.Comma()) return false;
         const Try t = sc_.TryRegister(o.A);
@@ -612,7 +612,7 @@ private:
     }
 
     bool LoadForm() {
-        ::Operands o;
+        Operands o;
         uint8_t a, b;
         if (!sc_.Register(a) || !sc_.Comma()) return false;
         const Try t = sc_.TryRegister(b);
@@ -645,7 +645,7 @@ private:
     }
 
     bool StoreForm() {
-        ::Operands o;
+        Operands o;
         sc_.SkipBlanks();
         if (sc_.At('(')) {
             // Stores use the displacement plus one: n from 1 to 256 is written as n - 1.
@@ -662,7 +662,7 @@ private:
     }
 
     bool LoadPointerForm() {
-        ::Operands o;
+        Operands o;
         sc_.SkipBlanks();
         const int p = sc_.Name(kLongPointers);
         if (p < 0 || !sc_.Comma() || !sc_.Number(0xFFFF, o.N)) return false;
@@ -671,7 +671,7 @@ private:
     }
 
     bool PointerArithForm() {
-        ::Operands o;
+        Operands o;
         sc_.SkipBlanks();
         const int p = sc_.Name(kShortPointers);
         if (p < 0 || !sc_.Comma()) return false;
@@ -689,7 +689,7 @@ private:
 
     // pla and ijmp: a pointer's name stands for its two bytes, 0x78 + p and 0x38 + p.
     bool PointerTransferForm() {
-        ::Operands o;
+        Operands o;
         sc_.SkipBlanks();
         const int p = sc_.Name(kLongPointers);
         if (p >= 0) {
@@ -702,7 +702,7 @@ private:
     }
 
     bool RunAluForm() {
-        ::Operands o;
+        Operands o;
         uint8_t a, a2, b, bb2;
         if (!sc_.Range(a, a2) || !sc_.Comma()) return false;
         const Try t = sc_.TryRegister(b);
@@ -719,7 +719,7 @@ private:
     }
 
     bool LoadRunForm() {
-        ::Operands o;
+        Operands o;
         uint8_t a, a2, b, bb2;
         if (!sc_.Range(a, a2) || !sc_.Comma()) return false;
         const Try t = sc_.TryRegister(b);
@@ -757,7 +757,7 @@ private:
 
     // stm, and stlm: the same with b2 bit 3 set.
     bool StoreRunForm(bool marked) {
-        ::Operands o;
+        Operands o;
         sc_.SkipBlanks();
         if (!marked && sc_.At('(')) {
             if (!sc_.PointerOpen(o.Pointer) || !sc_.Sign(o.Up) || !sc_.Number(32, o.N) || o.N == 0)
@@ -774,13 +774,13 @@ private:
     }
 
     bool SingleRunForm() {
-        ::Operands o;
+        Operands o;
         if (!sc_.Range(o.A, o.A2)) return false;
         return Emit(IsUpper(o.A) ? F::UpperRange : F::LowerRange, o);
     }
 
     bool ReturnForm() {
-        ::Operands o;
+        Operands o;
         sc_.SkipBlanks();
         const int c = sc_.Name(kConditions);
         if (c < 0) return Emit(F::None, o);
@@ -790,7 +790,7 @@ private:
 
     // jmp, cal (long) and sjmp, scal (short: the target in the page of AsmPage).
     bool JumpForm(bool isShort) {
-        ::Operands o;
+        Operands o;
         sc_.SkipBlanks();
         const int c = sc_.Name(kConditions);
         if (c >= 0 && !sc_.Comma()) return false;
@@ -802,7 +802,7 @@ private:
     }
 
     bool RunPairForm() {
-        ::Operands o;
+        Operands o;
         uint8_t a, a2, b, bb2;
         if (!sc_.Range(a, a2)) return false;
         if (HasRow(name_, F::LowerRange)) { // swpm: one range alone
@@ -907,7 +907,7 @@ AsmResult AssembleLine(std::string_view AsmLine, uint16_t AsmPage,
     }
     const int m = sc.Name(kMnemonics);
     if (m < 0 ||
-        !LineAssembler(sc, kMnemonics[static_cast<std::size_t>(m)], AsmPage, r).Operands()) {
+        !LineAssembler(sc, kMnemonics[static_cast<std::size_t>(m)], AsmPage, r).Assemble()) {
         r.AsmPos = sc.pos;
         r.AsmCount = 0;
         return r;

@@ -94,8 +94,8 @@ int MainShownRows(int rows);
 int BinShownRows(int rows);
 
 // The disassembly from ListTop: per row the address, the mnemonic and the operand text, stopping
-// after the row at which the addresses wrap past 0xFFFF. Borrows PC and the instruction buffer
-// and puts PC back.
+// after the row at which the addresses wrap past 0xFFFF. Reads code through Decode: the machine
+// is left as it was.
 PaneDrawing ListDrawing(int rows);
 // Flags, then the register table from RegTop.
 PaneDrawing RegDrawing(int rows);
@@ -105,7 +105,7 @@ PaneDrawing MainDrawing(int rows);
 PaneDrawing BinDrawing(int rows);
 
 // Address of listing row r as the listing walks to it from ListTop, or -1 when the walk wraps
-// past 0xFFFF before reaching it. PC is put back.
+// past 0xFFFF before reaching it. Changes nothing.
 int ListRowAddress(int row);
 
 // --- Register table ---------------------------------------------------------------------------
