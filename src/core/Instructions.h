@@ -7,6 +7,8 @@
 
 #include "core/Fetch.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <iterator>
 #include <string_view>
@@ -401,11 +403,16 @@ constexpr bool LengthsAgree() {
 // Every row of a mnemonic that the assembler writes names the same form, so that the mnemonic
 // alone chooses the syntax.
 constexpr bool OneFormPerMnemonic() {
-    for (const InstructionInfo& a : kRows)
-        for (const InstructionInfo& b : kRows)
-            if (a.Mnemonic == b.Mnemonic && a.Form != b.Form && a.Form != Unwritable &&
-                b.Form != Unwritable)
-                return false;
+    std::array<InstructionInfo, kOpcodeIndices> rows{};
+    int n = 0;
+    for (const InstructionInfo& r : kRows)
+        if (r.Form != Unwritable) rows[n++] = r;
+    std::sort(
+        rows.begin(), rows.begin() + n,
+        [](const InstructionInfo& a, const InstructionInfo& b) { return a.Mnemonic < b.Mnemonic; });
+    for (int i = 1; i < n; ++i)
+        if (rows[i].Mnemonic == rows[i - 1].Mnemonic && rows[i].Form != rows[i - 1].Form)
+            return false;
     return true;
 }
 constexpr bool StlmRowsAreStm() {
