@@ -10,6 +10,7 @@
 #include "host/RunLoop.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
+#include "tools/ToolArgs.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -307,6 +308,7 @@ int main(int argc, char** argv) {
     app.add_option("--lcd-png", o.PngPath, "Redraw and write the 192x128 LCD image as PNG")
         ->type_name("FILE");
     app.add_flag("--lcd-text", o.LcdText, "Print the 64 display lines, # dark, . light");
+    AddVersionFlag(app, "velmora-headless");
 
     std::vector<SetCommand> sets;
     std::vector<KeyEvent> events;
@@ -321,6 +323,9 @@ int main(int argc, char** argv) {
         if (app.count("--ms")) ms = ParseCount(o.Ms, "--ms");
     } catch (const CLI::CallForHelp&) {
         std::printf("%s", app.help().c_str());
+        return kExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        std::printf("%s\n", e.what());
         return kExitOk;
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "velmora-headless: %s\n%s", e.what(), app.help().c_str());
