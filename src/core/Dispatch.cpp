@@ -288,26 +288,26 @@ static_assert(std::size(kDispatch) == kOpcodeIndices, "one entry per opcode inde
 // codes (the table the assembler and the disassembler name them by).
 constexpr bool SpecialEntriesAgree() {
     const auto entry = [](int b0, int col) { return kDispatch[OpcodeIndex(b0, col << 6)]; };
+    const auto named = [](SpecialCode kind, int code) {
+        return kSpecialRegTable[SpecialRegByCode(kind, code)].Reg;
+    };
     for (int col = 0; col < 4; ++col) {
         for (int code = 0; code < 4; ++code) {
             const DispatchEntry e = entry(0x88 + code, col);
-            if (e.handler != PutSpecialImm ||
-                e.arg.reg != SpecialRegByCode(SpecialCode::PutImm8, code)->Reg)
+            if (e.handler != PutSpecialImm || e.arg.reg != named(SpecialCode::PutImm8, code))
                 return false;
         }
         for (int code = 0; code < 8; ++code) {
             const DispatchEntry e = entry(0x8C + (code >> 1), col);
             if (e.handler != PutSpecialImm7 ||
-                (code & 1 ? e.arg.reg2 : e.arg.reg) !=
-                    SpecialRegByCode(SpecialCode::PutImm7, code)->Reg)
+                (code & 1 ? e.arg.reg2 : e.arg.reg) != named(SpecialCode::PutImm7, code))
                 return false;
         }
         for (int code = 0; code < 6; ++code) {
             const DispatchEntry e = entry(0x98 + code, col);
             const bool put = col < 2;
-            const SpecialRegInfo* r =
-                SpecialRegByCode(put ? SpecialCode::PutReg : SpecialCode::GetReg, code);
-            if (e.handler != (put ? PutSpecialReg : GetSpecialReg) || e.arg.reg != r->Reg)
+            if (e.handler != (put ? PutSpecialReg : GetSpecialReg) ||
+                e.arg.reg != named(put ? SpecialCode::PutReg : SpecialCode::GetReg, code))
                 return false;
         }
     }

@@ -68,17 +68,23 @@ constexpr bool SpecialRegTableInOrder() {
 }
 static_assert(SpecialRegTableInOrder(), "one row per SpecialReg, in its order, one field each");
 
-// The register a pst or gst code names (see SpecialRegInfo), or nullptr.
+// The pst or gst code of a register (see SpecialRegInfo), -1 where it has none; and the index in
+// the table of the register a code names, -1 where none is. (Indices, not pointers: compilers
+// with sanitizers cannot compare pointers in constant expressions.)
 enum class SpecialCode { PutImm8, PutImm7, PutReg, GetReg };
-constexpr const SpecialRegInfo* SpecialRegByCode(SpecialCode kind, int code) {
-    for (const SpecialRegInfo& r : kSpecialRegTable) {
-        const int c = kind == SpecialCode::PutImm8   ? r.PutImm8
-                      : kind == SpecialCode::PutImm7 ? r.PutImm7
-                      : kind == SpecialCode::PutReg  ? r.PutReg
-                                                     : r.GetReg;
-        if (c == code) return &r;
+constexpr int SpecialCodeOf(const SpecialRegInfo& r, SpecialCode kind) {
+    switch (kind) {
+    case SpecialCode::PutImm8: return r.PutImm8;
+    case SpecialCode::PutImm7: return r.PutImm7;
+    case SpecialCode::PutReg: return r.PutReg;
+    case SpecialCode::GetReg: return r.GetReg;
     }
-    return nullptr;
+    return -1;
+}
+constexpr int SpecialRegByCode(SpecialCode kind, int code) {
+    for (int i = 0; i < kSpecialRegCount; ++i)
+        if (SpecialCodeOf(kSpecialRegTable[i], kind) == code) return i;
+    return -1;
 }
 
 // Value of a special register, and a plain store masked to its width (16 bits or the low byte),

@@ -83,11 +83,6 @@ constexpr std::array<Name, 13> BuildSpecialNames() {
 }
 constexpr std::array<Name, 13> kSpecialNames = BuildSpecialNames();
 
-constexpr auto kSrImm = SpecialOperandNames<4>(SpecialCode::PutImm8);
-constexpr auto kSrImm7 = SpecialOperandNames<8>(SpecialCode::PutImm7);
-constexpr auto kSrPut = SpecialOperandNames<8>(SpecialCode::PutReg);
-constexpr auto kSrGet = SpecialOperandNames<8>(SpecialCode::GetReg);
-
 constexpr char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
@@ -400,16 +395,17 @@ bool Pack(OperandFormat f, uint8_t b0, int col, const Operands& o, std::array<ui
         [[fallthrough]];
     case PageWord: b1 = byte(o.N); break;
     case SpecialImm7:
-        if (sr && kSrImm7[(b0 & 3) * 2 + (col >> 1)] != o.Special) return false;
+        if (sr && kPutImm7Names[(b0 & 3) * 2 + (col >> 1)] != o.Special) return false;
         b1 = byte(hi7 | o.N);
         break;
     case SpecialImm:
-        if (sr && kSrImm[b0 & 3] != o.Special) return false;
+        if (sr && kPutImmNames[b0 & 3] != o.Special) return false;
         b1 = byte(o.N);
         break;
     case SpecialFromReg:
     case RegFromSpecial:
-        if (sr && (f == SpecialFromReg ? kSrPut : kSrGet)[b0 & 7] != o.Special) return false;
+        if (sr && (f == SpecialFromReg ? kPutRegNames : kGetRegNames)[b0 & 7] != o.Special)
+            return false;
         b1 = hi7 | o.A;
         break;
     }

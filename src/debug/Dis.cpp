@@ -6,10 +6,6 @@
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
-constexpr auto kSrImm = SpecialOperandNames<4>(SpecialCode::PutImm8);
-constexpr auto kSrImm7 = SpecialOperandNames<8>(SpecialCode::PutImm7);
-constexpr auto kSrPut = SpecialOperandNames<8>(SpecialCode::PutReg);
-constexpr auto kSrGet = SpecialOperandNames<8>(SpecialCode::GetReg);
 
 // Builds one operand text; the pieces are the number forms of the listing.
 class Text {
@@ -215,18 +211,18 @@ void AppendOperands(std::string& out, const DecodedInstruction& d, const Address
         t.Word(d.Page, b1);
         break;
     case SpecialImm7:
-        t << kSrImm7[(b0 & 3) * 2 + (b1 >> 7)] << ",";
+        t << kPutImm7Names[(b0 & 3) * 2 + (b1 >> 7)] << ",";
         t.Byte(b1 & 0x7F);
         break;
     case SpecialImm:
-        t << kSrImm[b0 & 3] << ",";
+        t << kPutImmNames[b0 & 3] << ",";
         t.Byte(b1);
         break;
     case SpecialFromReg:
-        t << kSrPut[b0 & 7] << ",";
+        t << kPutRegNames[b0 & 7] << ",";
         t.Reg(r);
         break;
-    case RegFromSpecial: t.Reg(r) << "," << kSrGet[b0 & 7]; break;
+    case RegFromSpecial: t.Reg(r) << "," << kGetRegNames[b0 & 7]; break;
     }
 }
 

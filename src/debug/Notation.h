@@ -26,12 +26,19 @@ constexpr bool IsAlwaysCondition(int field) {
 // The operand name of the special register a pst or gst code names, "*" where none is.
 template <int N> constexpr std::array<std::string_view, N> SpecialOperandNames(SpecialCode kind) {
     std::array<std::string_view, N> names{};
-    for (int code = 0; code < N; ++code) {
-        const SpecialRegInfo* r = SpecialRegByCode(kind, code);
-        names[code] = r ? r->AsmName : "*";
+    names.fill("*");
+    for (const SpecialRegInfo& r : kSpecialRegTable) {
+        const int code = SpecialCodeOf(r, kind);
+        if (code >= 0 && code < N) names[code] = r.AsmName;
     }
     return names;
 }
+// By the fields that name them: pst sr,n with b0 & 3 (8-bit registers) or (b0 & 3) * 2 + (b1 >> 7)
+// (7-bit registers); pst sr,r and gst r,sr with b0 & 7.
+inline constexpr auto kPutImmNames = SpecialOperandNames<4>(SpecialCode::PutImm8);
+inline constexpr auto kPutImm7Names = SpecialOperandNames<8>(SpecialCode::PutImm7);
+inline constexpr auto kPutRegNames = SpecialOperandNames<8>(SpecialCode::PutReg);
+inline constexpr auto kGetRegNames = SpecialOperandNames<8>(SpecialCode::GetReg);
 
 // The rows that write a condition never hold the "always" field, whose name is empty.
 constexpr bool ConditionRowsHaveConditions() {
