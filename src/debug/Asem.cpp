@@ -413,21 +413,47 @@ bool Pack(OperandFormat f, uint8_t b0, int col, const Operands& o, std::array<ui
     return true;
 }
 
-// The rows of the instruction table that spell a mnemonic with a format, in table order.
-template <typename Each> bool ForRows(std::string_view mnemonic, OperandFormat f, Each each) {
-    for (int i = 0; i < kOpcodeIndices; ++i) {
-        const InstructionInfo& row = kInstructions[i];
-        if (row.Format != f || row.Form == AsmForm::Unwritable || row.Mnemonic != mnemonic)
-            continue;
+// The rows of each mnemonic (stlm: those of stm), in table order: the indices
+// Index[First[m]] up to Index[First[m + 1]] for mnemonic m of kMnemonics.
+struct MnemonicRows {
+    std::array<uint16_t, kOpcodeIndices + 64> Index;
+    std::array<uint16_t, kAsmMnemonicCount + 1> First;
+};
+constexpr std::string_view RowName(const AsmMnemonic& m) {
+    return m.Form == AsmForm::StoreRunMarked ? "stm" : m.Name;
+}
+constexpr MnemonicRows BuildMnemonicRows() {
+    MnemonicRows out{};
+    int n = 0;
+    for (int m = 0; m < kAsmMnemonicCount; ++m) {
+        out.First[m] = static_cast<uint16_t>(n);
+        for (int i = 0; i < kOpcodeIndices; ++i) {
+            const InstructionInfo& row = kInstructions[i];
+            if (row.Form == AsmForm::Unwritable || row.Mnemonic != RowName(kMnemonics[m])) continue;
+            if (n == static_cast<int>(out.Index.size())) throw "more rows than MnemonicRows holds";
+            out.Index[n++] = static_cast<uint16_t>(i);
+        }
+    }
+    out.First[kAsmMnemonicCount] = static_cast<uint16_t>(n);
+    return out;
+}
+constexpr MnemonicRows kMnemonicRows = BuildMnemonicRows();
+
+// Calls each(index, b0, column) for the rows of mnemonic m with format f, in table order, until
+// it returns true.
+template <typename Each> bool ForRows(int m, OperandFormat f, Each each) {
+    for (int k = kMnemonicRows.First[m]; k < kMnemonicRows.First[m + 1]; ++k) {
+        const int i = kMnemonicRows.Index[k];
+        if (kInstructions[i].Format != f) continue;
         const uint8_t b0 = static_cast<uint8_t>(i >= 640 ? i - 480 : i / 4);
         if (each(i, b0, i >= 640 ? 0 : i % 4)) return true;
     }
     return false;
 }
 
-// Whether the mnemonic has a row of the format whose fixed fields fit the operands set so far.
-bool HasRow(std::string_view mnemonic, OperandFormat f, const Operands& o = {}) {
-    return ForRows(mnemonic, f, [&](int, uint8_t b0, int col) {
+// Whether mnemonic m has a row of the format whose fixed fields fit the operands set so far.
+bool HasRow(int m, OperandFormat f, const Operands& o = {}) {
+    return ForRows(m, f, [&](int, uint8_t b0, int col) {
         std::array<uint8_t, 3> bytes;
         return Pack(f, b0, col, o, bytes);
     });
@@ -439,9 +465,9 @@ bool HasRow(std::string_view mnemonic, OperandFormat f, const Operands& o = {}) 
 
 class LineAssembler {
 public:
-    LineAssembler(Scanner& sc, const AsmMnemonic& m, uint16_t page, AsmResult& result)
-        : sc_(sc), m_(m), name_(m.Form == AsmForm::StoreRunMarked ? "stm" : m.Name), page_(page),
-          r_(result) {}
+    LineAssembler(Scanner& sc, int m, uint16_t page, AsmResult& result)
+        : sc_(sc), m_(kMnemonics[static_cast<std::size_t>(m)]), index_(m), page_(page), r_(result) {
+    }
 
     // Reads the operands of the mnemonic's form and encodes them.
     bool Assemble() {
@@ -480,7 +506,7 @@ private:
 
     // The bytes of the first of the mnemonic's rows with format f that the operands select.
     bool Emit(OperandFormat f, const Operands& o, uint8_t b2Or = 0) {
-        return ForRows(name_, f, [&](int index, uint8_t b0, int col) {
+        return ForRows(index_, f, [&](int index, uint8_t b0, int col) {
             std::array<uint8_t, 3> bytes;
             if (!Pack(f, b0, col, o, bytes)) return false;
             if (b0 < 0xA0 && OpcodeIndex(b0, bytes[1]) != index) return false;
@@ -536,9 +562,9 @@ private:
             return Emit(F::RegImm, o);
         }
         // A pointer in parentheses: the operations that have memory forms, on their pointers.
-        if (!HasRow(name_, F::MemReg)) return false;
+        if (!HasRow(index_, F::MemReg)) return false;
         if (!sc_.PointerOpen(o.Pointer)) return false;
-        if (!HasRow(name_, F::MemReg, o) || !sc_.Char(')') || !sc_.Comma()) return false;
+        if (!HasRow(index_, F::MemReg, o) || !sc_.Char(')') || !sc_.Comma()) return false;
         const Try second = sc_.TryRegister(b);
         if (second == Try::kBad) return false;
         if (second == Try::kYes) {
@@ -546,7 +572,7 @@ private:
             if (!IsRonly(b)) return false;
             return Emit(F::MemReg, o);
         }
-        if (!HasRow(name_, F::MemImm, o) || !sc_.Number(255, o.N)) return false;
+        if (!HasRow(index_, F::MemImm, o) || !sc_.Number(255, o.N)) return false;
         return Emit(F::MemImm, o);
     }
 
@@ -554,7 +580,7 @@ private:
         Operands o;
         uint8_t a, b;
         if (!sc_.Register(a)) return false;
-        if (HasRow(name_, F::Lower)) { // swp: one register alone
+        if (HasRow(index_, F::Lower)) { // swp: one register alone
             sc_.SkipBlanks();
             if (!sc_.At(',')) {
                 o.A = a;
@@ -585,7 +611,7 @@ private:
     bool GetSpecialForm() {
         Operands o;
         if (!sc_.Register(o.A) || !IsRonly(o.A) || !sc_.Comma()) return false;
-        if (!Special(o) || !HasRow(name_, F::RegFromSpecial, o)) return false;
+        if (!Special(o) || !HasRow(index_, F::RegFromSpecial, o)) return false;
         return Emit(F::RegFromSpecial, o);
     }
 
@@ -596,13 +622,13 @@ private:
         const Try t = sc_.TryRegister(o.A);
         if (t == Try::kBad) return false;
         if (t == Try::kYes) {
-            if (!IsRonly(o.A) || !HasRow(name_, F::SpecialFromReg, o)) return false;
+            if (!IsRonly(o.A) || !HasRow(index_, F::SpecialFromReg, o)) return false;
             return Emit(F::SpecialFromReg, o);
         }
         // A number: the whole of b1 for the 8-bit registers, bits 6-0 for the 7-bit ones.
-        const F f = HasRow(name_, F::SpecialImm, o)    ? F::SpecialImm
-                    : HasRow(name_, F::SpecialImm7, o) ? F::SpecialImm7
-                                                       : F::None;
+        const F f = HasRow(index_, F::SpecialImm, o)    ? F::SpecialImm
+                    : HasRow(index_, F::SpecialImm7, o) ? F::SpecialImm7
+                                                        : F::None;
         if (f == F::None || !sc_.Number(f == F::SpecialImm ? 255 : 127, o.N)) return false;
         return Emit(f, o);
     }
@@ -710,7 +736,7 @@ private:
         }
         o.A = a;
         o.A2 = a2;
-        if (!HasRow(name_, F::RangeImm) || !IsRonly(a) || !sc_.Number(31, o.N)) return false;
+        if (!HasRow(index_, F::RangeImm) || !IsRonly(a) || !sc_.Number(31, o.N)) return false;
         return Emit(F::RangeImm, o);
     }
 
@@ -801,7 +827,7 @@ private:
         Operands o;
         uint8_t a, a2, b, bb2;
         if (!sc_.Range(a, a2)) return false;
-        if (HasRow(name_, F::LowerRange)) { // swpm: one range alone
+        if (HasRow(index_, F::LowerRange)) { // swpm: one range alone
             sc_.SkipBlanks();
             if (!sc_.At(',')) {
                 o.A = a;
@@ -835,7 +861,7 @@ private:
 
     Scanner& sc_;
     const AsmMnemonic& m_;
-    std::string_view name_; // the rows' mnemonic (stm for stlm)
+    int index_; // of m_ in kMnemonics
     uint16_t page_;
     AsmResult& r_;
 };
@@ -902,8 +928,7 @@ AsmResult AssembleLine(std::string_view AsmLine, uint16_t AsmPage,
         return r;
     }
     const int m = sc.Name(kMnemonics);
-    if (m < 0 ||
-        !LineAssembler(sc, kMnemonics[static_cast<std::size_t>(m)], AsmPage, r).Assemble()) {
+    if (m < 0 || !LineAssembler(sc, m, AsmPage, r).Assemble()) {
         r.AsmPos = sc.pos;
         r.AsmCount = 0;
         return r;
