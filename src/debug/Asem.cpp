@@ -14,6 +14,15 @@ namespace {
 
 constexpr std::string_view kDataMnemonic = "db";
 
+// Name equality for the tables built while compiling: the length, then the characters (cheaper
+// for the compiler's evaluation than comparing through std::char_traits).
+constexpr bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 // The mnemonics of the rows a form writes, in table order, each once; then stlm and db.
 constexpr std::array<AsmMnemonic, kAsmMnemonicCount> BuildMnemonics() {
     std::array<AsmMnemonic, kAsmMnemonicCount> out{};
@@ -21,7 +30,7 @@ constexpr std::array<AsmMnemonic, kAsmMnemonicCount> BuildMnemonics() {
     for (const InstructionInfo& row : kInstructions) {
         if (row.Form == AsmForm::Unwritable) continue;
         bool seen = false;
-        for (int k = 0; k < n && !seen; ++k) seen = out[k].Name == row.Mnemonic;
+        for (int k = 0; k < n && !seen; ++k) seen = SameName(out[k].Name, row.Mnemonic);
         if (seen) continue;
         if (n == kAsmMnemonicCount) throw "more mnemonics than kAsmMnemonicCount";
         out[n++] = {row.Mnemonic, row.Form};
@@ -419,22 +428,40 @@ struct MnemonicRows {
     std::array<uint16_t, kOpcodeIndices + 64> Index;
     std::array<uint16_t, kAsmMnemonicCount + 1> First;
 };
-constexpr std::string_view RowName(const AsmMnemonic& m) {
-    return m.Form == AsmForm::StoreRunMarked ? "stm" : m.Name;
+// The number in kMnemonics of a row's mnemonic, -1 for the rows no form writes.
+constexpr int MnemonicOf(const InstructionInfo& row) {
+    if (row.Form == AsmForm::Unwritable) return -1;
+    for (int m = 0; m < kAsmMnemonicCount; ++m)
+        if (SameName(kMnemonics[m].Name, row.Mnemonic)) return m;
+    return -1;
 }
 constexpr MnemonicRows BuildMnemonicRows() {
+    std::array<int, kOpcodeIndices> of{};
+    std::array<int, kAsmMnemonicCount> count{};
+    int stm = -1, stlm = -1;
+    for (int m = 0; m < kAsmMnemonicCount; ++m) {
+        if (kMnemonics[m].Form == AsmForm::StoreRun) stm = m;
+        if (kMnemonics[m].Form == AsmForm::StoreRunMarked) stlm = m;
+    }
+    for (int i = 0; i < kOpcodeIndices; ++i) {
+        of[i] = MnemonicOf(kInstructions[i]);
+        if (of[i] >= 0) ++count[of[i]];
+    }
+    count[stlm] = count[stm];
     MnemonicRows out{};
     int n = 0;
     for (int m = 0; m < kAsmMnemonicCount; ++m) {
         out.First[m] = static_cast<uint16_t>(n);
-        for (int i = 0; i < kOpcodeIndices; ++i) {
-            const InstructionInfo& row = kInstructions[i];
-            if (row.Form == AsmForm::Unwritable || row.Mnemonic != RowName(kMnemonics[m])) continue;
-            if (n == static_cast<int>(out.Index.size())) throw "more rows than MnemonicRows holds";
-            out.Index[n++] = static_cast<uint16_t>(i);
-        }
+        n += count[m];
     }
     out.First[kAsmMnemonicCount] = static_cast<uint16_t>(n);
+    if (n > static_cast<int>(out.Index.size())) throw "more rows than MnemonicRows holds";
+    std::array<int, kAsmMnemonicCount> filled{};
+    for (int i = 0; i < kOpcodeIndices; ++i) {
+        if (of[i] < 0) continue;
+        for (const int m : {of[i], of[i] == stm ? stlm : -1})
+            if (m >= 0) out.Index[out.First[m] + filled[m]++] = static_cast<uint16_t>(i);
+    }
     return out;
 }
 constexpr MnemonicRows kMnemonicRows = BuildMnemonicRows();
