@@ -22,6 +22,18 @@
 #include <unistd.h>
 
 ImageFileState g_imageFiles;
+std::filesystem::path g_fileFolder;
+
+namespace {
+// What ram.bin and register.bin hold as far as this run knows: the images as loaded or as last
+// written. Autosave compares the machine's memory with these.
+struct SavedImages {
+    uint8_t Ram[sizeof CpuState::Ram] = {};
+    uint8_t Registers[sizeof CpuState::R] = {};
+    bool RamFailing = false; // the last autosave of the file failed (and was reported)
+    bool RegistersFailing = false;
+} g_saved;
+} // namespace
 
 namespace {
 long SystemWrite(int fd, const void* data, size_t size);
@@ -64,6 +76,11 @@ int32_t ReadSetting(std::string_view file, std::string_view key, int32_t fallbac
 
 // --- Image files ----------------------------------------------------------------------------
 
+// Where the file of that bare name lives: in g_fileFolder, or the current directory.
+std::filesystem::path InFolder(const char* name) {
+    return g_fileFolder.empty() ? std::filesystem::path(name) : g_fileFolder / name;
+}
+
 std::string ErrorText(int error) {
     return std::error_code(error, std::generic_category()).message();
 }
@@ -72,7 +89,8 @@ std::string ErrorText(int error) {
 // we may not search, say) counts as present, so that the read reports the error.
 bool FileExists(const char* name) {
     std::error_code ec;
-    return std::filesystem::status(name, ec).type() != std::filesystem::file_type::not_found;
+    return std::filesystem::status(InFolder(name), ec).type() !=
+           std::filesystem::file_type::not_found;
 }
 
 enum class ReadResult { Missing, Loaded, Failed };
@@ -83,7 +101,7 @@ ReadResult ReadImage(const char* name, uint8_t* dest, size_t size) {
     if (!FileExists(name)) return ReadResult::Missing;
     std::vector<uint8_t> buffer(size);
     errno = 0;
-    std::FILE* f = std::fopen(name, "rb");
+    std::FILE* f = std::fopen(InFolder(name).c_str(), "rb");
     if (!f) {
         ReportWarning("Cannot read the file " + std::string(name) + ": " + ErrorText(errno));
         return ReadResult::Failed;
@@ -114,12 +132,13 @@ int SystemRename(const char* from, const char* to) {
 // Where the bytes of NAME really belong: the file itself, or the file a symbolic link points
 // at, so that replacing it leaves the link in place.
 std::filesystem::path SaveTarget(const char* name) {
+    const std::filesystem::path path = InFolder(name);
     std::error_code ec;
-    if (std::filesystem::is_symlink(std::filesystem::symlink_status(name, ec))) {
-        std::filesystem::path target = std::filesystem::weakly_canonical(name, ec);
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
+        std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
         if (!ec) return target;
     }
-    return name;
+    return path;
 }
 
 // Syncs the directory that holds PATH, so that the rename itself reaches the disk. Not every
@@ -247,8 +266,8 @@ std::optional<std::string_view> FindIniValue(std::string_view file, std::string_
 
 void LoadSettings() {
     std::error_code ec;
-    std::filesystem::path path = std::filesystem::absolute(kSettingsFile, ec);
-    if (ec) path = kSettingsFile;
+    std::filesystem::path path = std::filesystem::absolute(InFolder(kSettingsFile), ec);
+    if (ec) path = InFolder(kSettingsFile);
     std::string text;
     if (std::ifstream in{path, std::ios::binary}) {
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -290,20 +309,58 @@ void LoadImages() {
         registersLoaded = ReadImage("register.bin", c.R, sizeof c.R) == ReadResult::Loaded;
     };
     loadAll();
+    std::memcpy(g_saved.Ram, c.Ram, sizeof c.Ram);
+    std::memcpy(g_saved.Registers, c.R, sizeof c.R);
     // A saved file that is there but did not reach the machine must survive the save at close.
     g_imageFiles.KeepRam = !ramLoaded && FileExists("ram.bin");
     g_imageFiles.KeepRegisters = !registersLoaded && FileExists("register.bin");
 }
 
+namespace {
+// Writes one image as SaveImages does and remembers what the file now holds.
+bool SaveImage(const char* name, const uint8_t* data, uint8_t* saved, size_t size) {
+    if (!WriteImage(name, data, size)) return false;
+    std::memcpy(saved, data, size);
+    return true;
+}
+
+// One file of the autosave: written when the memory differs from what the file holds.
+int AutoSaveImage(const char* name, bool keep, const uint8_t* data, uint8_t* saved, size_t size,
+                  bool& failing) {
+    if (keep || std::memcmp(data, saved, size) == 0) return 0;
+    if (SaveImage(name, data, saved, size)) {
+        failing = false;
+        return 1;
+    }
+    // Marked before the message: the message box runs a nested event loop, in which the next
+    // autosave may come.
+    const bool report = !failing;
+    failing = true;
+    if (report)
+        ReportWarning(std::string("Failed to autosave the file ") + name +
+                      "; it is tried again every minute without a message, and at close");
+    return 0;
+}
+} // namespace
+
 bool SaveImages() {
     bool ok = true;
-    if (!g_imageFiles.KeepRam && !WriteImage("ram.bin", g_cpu.Ram, sizeof g_cpu.Ram)) {
+    if (!g_imageFiles.KeepRam && !SaveImage("ram.bin", g_cpu.Ram, g_saved.Ram, sizeof g_cpu.Ram)) {
         ReportWarning("Failed to save the file ram.bin");
         ok = false;
     }
-    if (!g_imageFiles.KeepRegisters && !WriteImage("register.bin", g_cpu.R, sizeof g_cpu.R)) {
+    if (!g_imageFiles.KeepRegisters &&
+        !SaveImage("register.bin", g_cpu.R, g_saved.Registers, sizeof g_cpu.R)) {
         ReportWarning("Failed to save the file register.bin");
         ok = false;
     }
     return ok;
+}
+
+int AutoSaveImages() {
+    int written = AutoSaveImage("ram.bin", g_imageFiles.KeepRam, g_cpu.Ram, g_saved.Ram,
+                                sizeof g_cpu.Ram, g_saved.RamFailing);
+    written += AutoSaveImage("register.bin", g_imageFiles.KeepRegisters, g_cpu.R, g_saved.Registers,
+                             sizeof g_cpu.R, g_saved.RegistersFailing);
+    return written;
 }

@@ -4,12 +4,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
 inline constexpr const char* kSettingsFile = "velmora.ini";
 inline constexpr int32_t kDefaultOscFreq = 2000;
 inline constexpr int32_t kDefaultSelfTest = 0;
+
+// The folder in which the files below are looked for and written; empty (as the programs leave
+// it) means the current directory. Messages name the files by their bare names all the same.
+extern std::filesystem::path g_fileFolder;
 
 // Reads "velmora.ini" (section Settings: OscFreq, SelfTest) into g_run. A missing file,
 // section or key, or a value that is not an integer, gives the default.
@@ -30,6 +35,15 @@ void LoadFirmwareImages();
 // it was. A file whose write permission bits are all clear (made read-only by the user) is not
 // replaced, even when the process could write it (as root can).
 bool SaveImages();
+
+// Autosave, while the desktop program runs: writes ram.bin and register.bin, each only when its
+// contents changed since it was last loaded or written, by the same whole-file write as
+// SaveImages (so a crash or a power cut loses at most one interval, and never leaves a partial
+// file); a file that SaveImages would keep is kept. A file that fails is reported once, with
+// "Failed to autosave the file " and its name, and then tried again quietly at every autosave;
+// once it succeeds, a later failure is reported again. Returns the number of files written.
+inline constexpr int kAutoSaveIntervalMs = 60000;
+int AutoSaveImages();
 
 // The system calls SaveImages makes on the temporary file, as plain POSIX calls. Tests replace
 // them to make a save fail at a chosen point (a full disk after N bytes, a failing sync or

@@ -24,6 +24,11 @@ struct RunState {
     uint8_t PowerOn = 0;
     int32_t OscFreq = 2000; // settings: kHz
     int32_t SelfTest = 0;   // settings: refresh ticks of the self-test hold
+    // For the programs that report their runs (velmora-headless, the Python module): with
+    // CountSteps set, the run tick counts the steps it runs and their cycles.
+    uint8_t CountSteps = 0;
+    int64_t StepsRun = 0;
+    int64_t CyclesRun = 0;
 };
 
 extern RunState g_run;
@@ -40,6 +45,9 @@ extern void (*LcdImageHook)();
 extern void (*StepHook)(uint16_t pcBefore);
 
 void OnRunTimer();
+// The desktop program's run tick: OnRunTimer, then, if the tick was to run the processor (no
+// resume delay, no stop request), one tick of the paced key input (PacedKeyTick).
+void OnPacedRunTimer();
 void OnRefreshTimer();
 // LcdReset, SelfTestCount from the SelfTest setting, CpuReset.
 void PowerReset();

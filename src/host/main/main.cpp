@@ -5,6 +5,7 @@
 #include "host/Report.h"
 #include "host/WorkFolder.h"
 #include "host/main/StartUp.h"
+#include "host/qt/Signals.h"
 
 #include "BuildInfo.h"
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     // (ShowDebuggerHook, set by the window itself) show it.
     TDebugForm debugForm;
     mainForm.ShowDebugger = [&debugForm] { debugForm.ShowDebugger(); };
+    WatchEndOfRun(mainForm); // signals and the end of the session close it as its button does
     QObject::connect(&mainForm, &TMainForm::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     mainForm.show();
