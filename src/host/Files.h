@@ -23,6 +23,9 @@ void LoadSettings();
 // rom0.bin or rom1.bin is reported; a file that exists but cannot be read is reported with the
 // system's error text and ends the loading there.
 void LoadImages();
+// Reads rom0.bin and rom1.bin alone, each as LoadImages reads it (with its messages), the second
+// also when the first fails: for the tools that only list code.
+void LoadFirmwareImages();
 // Writes ram.bin and then register.bin; each failure is reported and does not stop the other.
 // A ram.bin or register.bin that existed at LoadImages but was not loaded (unreadable, or the
 // loading ended before it) is left untouched, so the user's saved memory is never replaced by

@@ -3,7 +3,9 @@
 // from (--load-state), the --set stores, a run of --steps steps or --ms milliseconds of
 // emulated time, then the requested outputs (--save-state among them).
 #include "core/Cpu.h"
+#include "core/Digits.h"
 #include "core/Machine.h"
+#include "core/SpecialRegs.h"
 #include "host/Files.h"
 #include "host/Report.h"
 #include "host/RunLoop.h"
@@ -61,61 +63,34 @@ uint64_t ParseRegisterValue(std::string_view text, const std::string& option) {
     if (text.empty()) throw UsageError("--set " + option + ": a value is missing");
     uint64_t value = 0;
     for (const char c : text) {
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        if (digit < 0) throw UsageError("--set " + option + ": not a number");
+        const int digit = DigitValue(c);
+        if (digit >= base) throw UsageError("--set " + option + ": not a number");
         value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
     }
     return value;
 }
 
-struct RegisterStore {
-    const char* name;
-    uint8_t* byte; // one of these two is set
-    uint16_t* word;
-    uint8_t mask; // for byte registers
-};
-
-// The special registers as the debug window edits them: 16-bit, 8-bit and 7-bit.
-std::vector<RegisterStore> SpecialRegisters() {
-    CpuState& c = g_cpu;
-    return {
-        {"PC", nullptr, &c.PC, 0},    {"LA", nullptr, &c.LA, 0},    {"KC", &c.KC, nullptr, 0xFF},
-        {"KI", &c.KI, nullptr, 0xFF}, {"IE", &c.IE, nullptr, 0xFF}, {"DS", &c.DS, nullptr, 0xFF},
-        {"AS", &c.AS, nullptr, 0x7F}, {"PD", &c.PD, nullptr, 0xFF}, {"PE", &c.PE, nullptr, 0x7F},
-        {"S4", &c.S4, nullptr, 0x7F}, {"S5", &c.S5, nullptr, 0x7F}, {"S6", &c.S6, nullptr, 0x7F},
-        {"S7", &c.S7, nullptr, 0x7F}, {"S8", &c.S8, nullptr, 0x7F}, {"TM", &c.TM, nullptr, 0x7F},
-        {"F", &c.F, nullptr, 0xFF},
-    };
-}
-
 struct SetCommand {
-    RegisterStore target;
+    SpecialReg target;
     uint64_t value;
 };
 
+// NAME is a special register as the debug window names and masks it (16-bit, 8-bit, 7-bit).
 SetCommand ParseSet(const std::string& text) {
     const size_t eq = text.find('=');
     if (eq == std::string::npos) throw UsageError("--set " + text + ": expected NAME=VALUE");
     std::string name = text.substr(0, eq);
     for (char& ch : name)
         if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-    for (const RegisterStore& r : SpecialRegisters())
-        if (name == r.name)
-            return {r, ParseRegisterValue(std::string_view(text).substr(eq + 1), text)};
+    for (const SpecialRegInfo& r : kSpecialRegTable)
+        if (name == r.Name)
+            return {r.Reg, ParseRegisterValue(std::string_view(text).substr(eq + 1), text)};
     throw UsageError("--set " + text + ": unknown register " + text.substr(0, eq));
 }
 
 void ApplySet(const SetCommand& s) {
-    if (s.target.word)
-        *s.target.word = static_cast<uint16_t>(s.value);
-    else
-        *s.target.byte = static_cast<uint8_t>(s.value & s.target.mask);
+    // The value is taken modulo 2^64; the mask keeps only bits below the register's width.
+    SpecialRegStore(s.target, static_cast<uint32_t>(s.value & 0xFFFF));
 }
 
 // A --key option: key Code pressed at Time ms, released Hold ms later.
