@@ -310,9 +310,12 @@ std::string_view TrimView(std::string_view s) {
 
 // --- The hooks of the memory access ---------------------------------------------------------
 
+// The first watched write of a step is kept, unless it left its byte as it was and a later one
+// of the same step (a run of bytes stored at once) changes one: that one tells more.
 void RamWatchWrite(uint16_t address, uint8_t value) {
     RamWatchState& rw = g_ramWatch;
-    if (rw.Hit || !MapTest(E().RamWriteMap.data(), address)) return;
+    if (!MapTest(E().RamWriteMap.data(), address)) return;
+    if (rw.Hit && (rw.Read || rw.Old != rw.New || g_cpu.Ram[address] == value)) return;
     rw.Hit = 1;
     rw.Read = false;
     rw.Address = address;
