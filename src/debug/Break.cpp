@@ -408,6 +408,10 @@ bool BreakParse(std::string_view text, Breakpoint& bp, std::string& error) {
     std::string_view address = text, condition;
     // "ADDR if COND" (the word if, any case, between blanks) or "ADDR:COND".
     const std::string lower = Lower(text);
+    if (lower.size() >= 3 && lower.substr(lower.size() - 3) == " if") {
+        error = "a condition is missing after the address";
+        return false;
+    }
     const size_t ifAt = lower.find(" if ");
     const size_t colon = text.find(':');
     if (ifAt != std::string::npos && (colon == std::string_view::npos || ifAt < colon)) {
