@@ -288,7 +288,7 @@ int main(int argc, char** argv) {
     try {
         ApplyBreakOptions(o);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "velmora-headless: %s\n", e.what());
+        std::fprintf(stderr, "velmora-headless: %s\n%s", e.what(), app.help().c_str());
         if (trace) std::fclose(trace);
         return kExitUsage;
     }
