@@ -131,7 +131,7 @@ bool WatchFires(Watchpoint& w, const StopReason& r) {
 bool CheckRegisterWatches(uint16_t pcBefore) {
     Engine& e = E();
     const CpuState& c = g_cpu;
-    bool stop = false;
+    bool stop = false, any = false;
     for (Watchpoint& w : e.Watches) {
         if (!w.Enabled || w.Area == WatchArea::Ram) continue;
         StopReason r;
@@ -159,14 +159,24 @@ bool CheckRegisterWatches(uint16_t pcBefore) {
                 changed = true;
             }
         }
-        if (changed && WatchFires(w, r)) {
-            SetStop(r);
-            stop = true;
+        if (changed) {
+            any = true;
+            if (WatchFires(w, r)) {
+                SetStop(r);
+                stop = true;
+            }
         }
     }
-    std::memcpy(e.RegShadow.data(), c.R, kRegBytes);
-    for (int i = 0; i < kSpecialRegCount; ++i)
-        e.SpecialShadow[i] = SpecialRegValue(static_cast<SpecialReg>(i));
+    // The shadow follows the bytes watched, and only those (the rest is not looked at), once
+    // every watchpoint has compared: two may watch one byte.
+    if (any)
+        for (const Watchpoint& w : e.Watches) {
+            if (!w.Enabled || w.Area == WatchArea::Ram) continue;
+            if (w.Area == WatchArea::Register)
+                std::memcpy(&e.RegShadow[w.First], &c.R[w.First], w.Last - w.First + 1u);
+            else
+                e.SpecialShadow[w.First] = SpecialRegValue(static_cast<SpecialReg>(w.First));
+        }
     return stop;
 }
 
