@@ -199,7 +199,9 @@ void DebugStepOut();
 // Arms a run to an address: the loop stops when PC reaches it (after at least one step), or
 // a breakpoint or watchpoint hits (StopKind::RunTo).
 void DebugRunTo(uint16_t address);
-// Drops an armed step over, step out or run to.
+// Drops an armed step over, step out or run to. Any stop does this too, and so does showing the
+// debugger (DebuggerShown, host/RunLoop.h): arm a step after showing it, then let the loop run
+// (DebuggerHidden).
 void DebugCancelStep();
 // Whether one of them is armed.
 bool DebugStepPending();
