@@ -452,20 +452,16 @@ Ratio DebugRatio(const Workload& w, int ticks, int pairs, DebugSetup setup, Debu
 
 void DebuggerFigures(const std::vector<Workload>& list, int runs, bool quick) {
     const int ticks = quick ? 50 : 1000, pairs = quick ? 1 : std::max(runs, 5);
-    std::printf("
-debugger, %d pairs of %d ticks of 20000 cycles: time ratio (range; fastest "
-                "against fastest)
-",
+    std::printf("\ndebugger, %d pairs of %d ticks of 20000 cycles: time ratio (range; fastest "
+                "against fastest)\n",
                 pairs, ticks);
-    std::printf("  %-3s %-36s %-36s
-", "", "nothing set / step history off",
+    std::printf("  %-3s %-36s %-36s\n", "", "nothing set / step history off",
                 "10 breakpoints, 2 watchpoints / nothing");
     for (const Workload& w : list) {
         if (!fs::exists(w.dir / "rom0.bin") && !fs::exists(w.dir / "rom1.bin")) continue;
         const Ratio n = DebugRatio(w, ticks, pairs, DebugSetup::NothingSet, DebugSetup::HistoryOff);
         const Ratio a = DebugRatio(w, ticks, pairs, DebugSetup::Armed, DebugSetup::NothingSet);
-        std::printf("  %-3s %.3f (%.3f-%.3f; %.3f)%-10s %.3f (%.3f-%.3f; %.3f)
-", w.name.c_str(),
+        std::printf("  %-3s %.3f (%.3f-%.3f; %.3f)%-10s %.3f (%.3f-%.3f; %.3f)\n", w.name.c_str(),
                     n.median, n.low, n.high, n.fastest, "", a.median, a.low, a.high, a.fastest);
     }
 }
