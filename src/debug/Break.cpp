@@ -782,9 +782,22 @@ std::string WatchText(const Watchpoint& w, const SymbolTable* symbols) {
     const char* access = w.Access == kWatchReadWrite ? " rw" : w.Access == kWatchRead ? " r" : " w";
     if (w.Area == WatchArea::Special)
         return std::string(SpecialRegOf(static_cast<SpecialReg>(w.First & 0xF)).Name) + access;
-    if (w.Area == WatchArea::Register)
-        return "R" + Hex2(w.First) + (w.Last != w.First ? "-R" + Hex2(w.Last) : "") + access;
-    std::string text = "RAM " + Hex4(w.First) + (w.Last != w.First ? "-" + Hex4(w.Last) : "");
+    std::string text;
+    if (w.Area == WatchArea::Register) {
+        text = "R";
+        text += Hex2(w.First);
+        if (w.Last != w.First) {
+            text += "-R";
+            text += Hex2(w.Last);
+        }
+        return text + access;
+    }
+    text = "RAM ";
+    text += Hex4(w.First);
+    if (w.Last != w.First) {
+        text += '-';
+        text += Hex4(w.Last);
+    }
     const std::string name = symbols ? symbols->Describe(w.First) : std::string();
     if (!name.empty()) text += " (" + name + ")";
     return text + access;
