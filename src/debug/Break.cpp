@@ -928,7 +928,11 @@ std::vector<HistoryEntry> History(int count) {
     const uint32_t n = count < 0 ? 0 : std::min<uint32_t>(held, static_cast<uint32_t>(count));
     std::vector<HistoryEntry> out;
     out.reserve(n);
-    for (uint32_t i = h.Count - n; i != h.Count; ++i) out.push_back(h.Ring[i % kHistorySteps]);
+    for (uint32_t i = h.Count - n; i != h.Count; ++i) {
+        const uint32_t w = h.Ring[i % kHistorySteps];
+        out.push_back({static_cast<uint16_t>(w), static_cast<uint8_t>(w >> 16),
+                       static_cast<uint16_t>(w >> 24)});
+    }
     return out;
 }
 

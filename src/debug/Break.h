@@ -235,7 +235,8 @@ inline constexpr int kHistorySteps = 4096;
 struct HistoryEntry {
     uint16_t PC = 0;     // address of the step's instruction (PC before the step)
     uint8_t F = 0;       // flags after it
-    uint16_t Cycles = 0; // the step's cycles (LCD transfer included in the run loop)
+    uint16_t Cycles = 0; // the step's cycles (LCD transfer included in the run loop; 255 for
+                         // 255 or more)
 };
 // The last count steps executed (at most kHistorySteps), oldest first. The run loop and the
 // debugger's steps enter every step while the history is on (it is on from the start).
@@ -246,18 +247,27 @@ void HistoryDropLast();
 void HistoryEnable(bool on);
 bool HistoryEnabled();
 
-// The ring the run loop writes: entry (Count - 1) % kHistorySteps is the latest.
+// The ring the run loop writes: entry (Count - 1) % kHistorySteps is the latest. An entry is one
+// 32-bit word (PC in bits 0-15, f in 16-23, the cycles in 24-31: a step costs at most a few dozen
+// cycles; more shows as 255): one store per step, which the compiler knows leaves the machine's
+// bytes alone (stores of single bytes might be any of them, and made it load them again after
+// every step), and a ring of 16 KB, which leaves room in the first-level cache.
 struct StepHistory {
     uint8_t On = 1;
     uint32_t Count = 0; // steps entered since the last clear
-    HistoryEntry Ring[kHistorySteps] = {};
+    uint32_t Ring[kHistorySteps] = {};
 };
 extern StepHistory g_history;
+
+[[gnu::always_inline]] inline uint32_t HistoryWord(uint16_t pc, uint8_t f, int32_t cycles) {
+    const uint32_t c = cycles < 0 ? 0u : cycles > 255 ? 255u : static_cast<uint32_t>(cycles);
+    return uint32_t{pc} | uint32_t{f} << 16 | c << 24;
+}
 
 // Enters a step in the ring: PC before the step, f after it, the step's cycles.
 [[gnu::always_inline]] inline void HistoryEnter(uint16_t pc, uint16_t cycles) {
     StepHistory& h = g_history;
-    h.Ring[h.Count % kHistorySteps] = {pc, g_cpu.F, cycles};
+    h.Ring[h.Count % kHistorySteps] = HistoryWord(pc, g_cpu.F, cycles);
     ++h.Count;
 }
 

@@ -51,8 +51,7 @@ template <bool kCount, bool kTrail>
         balance -= c.StepCycles;
         if constexpr (kCount) ++steps;
         if constexpr (kTrail) {
-            g_history.Ring[entered % kHistorySteps] = {pc, c.F,
-                                                       static_cast<uint16_t>(c.StepCycles)};
+            g_history.Ring[entered % kHistorySteps] = HistoryWord(pc, c.F, c.StepCycles);
             ++entered;
         }
     }
@@ -77,6 +76,10 @@ template <bool kTrail>
     bool stopped = false;
     while (balance > 0) {
         const uint16_t pc = c.PC;
+        // A step that starts halted (wai, off) only idles: it executes nothing, writes nothing
+        // and leaves PC where it is, so the engine has nothing to see (a breakpoint at the
+        // address of a waiting processor does not hit again at every idle step).
+        const bool halted = c.OFF | c.WAIT;
         c.StepCycles = 0;
         BreakBeforeStep();
         CpuStep();
@@ -84,11 +87,10 @@ template <bool kTrail>
         balance -= c.StepCycles;
         ++steps;
         if constexpr (kTrail) {
-            g_history.Ring[entered % kHistorySteps] = {pc, c.F,
-                                                       static_cast<uint16_t>(c.StepCycles)};
+            g_history.Ring[entered % kHistorySteps] = HistoryWord(pc, c.F, c.StepCycles);
             ++entered;
         }
-        if (BreakLooksAfterStep()) [[unlikely]] {
+        if (!halted && BreakLooksAfterStep()) [[unlikely]] {
             // A hook may look at the machine: give it the history and the LCD as they are.
             if constexpr (kTrail) g_history.Count = entered;
             LcdState& l = g_lcd;
@@ -200,6 +202,7 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
             return;
         }
         const uint16_t pcBefore = c.PC;
+        const bool halted = c.OFF | c.WAIT; // see TickChecked
         c.StepCycles = 0;
         if (armed) BreakBeforeStep();
         CpuStep();
@@ -223,7 +226,7 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
             return;
         }
         // The break engine after the run loop's own stops; its reason is already recorded.
-        if (armed && BreakLooksAfterStep() && BreakAfterStep(pcBefore)) {
+        if (armed && !halted && BreakLooksAfterStep() && BreakAfterStep(pcBefore)) {
             if constexpr (kHistory) RewindTickStopped(steps);
             StopLoop<kHistory>(StopKind::None);
             return;
