@@ -13,7 +13,6 @@
 #include "debug/Program.h"
 #include "debug/Symbols.h"
 #include "host/RunLoop.h"
-#include "host/Session.h"
 
 namespace {
 
@@ -374,6 +373,25 @@ TEST_F(Engine, StepIntoEntersHistoryAndReportsWatchedWrites) {
     EXPECT_EQ(LastStop().Old, 9);
     EXPECT_EQ(LastStop().New, 10);
     EXPECT_EQ(History().size(), 7u);
+}
+
+// A waiting processor executes nothing: a breakpoint where it waits hits once, when it arrives.
+TEST(EngineHalted, BreakpointWhereTheProcessorWaitsHitsOnce) {
+    const ProgramImage img = AssembleProgram(" org 0\n wai\nhere: nop\n");
+    ASSERT_TRUE(img.Ok());
+    ResetMachine();
+    std::memcpy(g_cpu.Rom, img.Rom.data(), kRomBytes);
+    StartEmulation();
+    std::string error;
+    Breakpoint bp;
+    bp.Address = 1;
+    const int id = BreakAdd(bp, error);
+    ASSERT_TRUE(RunUntilStop(3));
+    EXPECT_EQ(g_cpu.PC, 1);
+    EXPECT_EQ(HaltState(), "wai");
+    EXPECT_FALSE(RunUntilStop(3)); // idle steps only
+    EXPECT_EQ(FindBreakpoint(id)->Hits, 1u);
+    ResetMachine();
 }
 
 TEST(BreakParsing, BreakpointTexts) {
