@@ -111,6 +111,13 @@ TEST_F(StateMenuTest, SlotsSaveAndLoadThroughTheMenuAndShowTheirTimes) {
     EXPECT_EQ(Machine(), before);
     EXPECT_EQ(g_kbd.KeyboardKey, 0) << "Alt+6 is no digit";
 
+    // The shortcut of an empty slot does nothing; it types no digit either.
+    QTest::keyPress(Form.get(), Qt::Key_8, Qt::AltModifier);
+    EXPECT_EQ(g_kbd.KeyboardKey, 0);
+    EXPECT_TRUE(g_pacedKeys.Slots[1].Pending.empty());
+    QTest::keyRelease(Form.get(), Qt::Key_8, Qt::AltModifier);
+    EXPECT_EQ(Machine(), before);
+
     // A slot saved by someone else shows up when the menu opens.
     ASSERT_TRUE(QFile::copy(Dir.Path("state-3.vst"), Dir.Path("state-9.vst")));
     EXPECT_FALSE(Form->LoadSlotActions[9]->isEnabled());
@@ -263,6 +270,7 @@ TEST_F(RewindKeyTest, HoldingShiftTabWalksBackShowingEachImageAndLettingGoRunsOn
     for (int i = 0; i < 5; ++i) {
         Key(QEvent::KeyRelease, true);
         Key(QEvent::KeyPress, true);
+        OnPacedRunTimer(); // the run timer ticks on meanwhile, stopped
         const int before = steps;
         ASSERT_TRUE(QTest::qWaitFor([&] { return steps > before; }, 5000));
         EXPECT_TRUE(Form->Rewinding());

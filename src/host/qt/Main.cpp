@@ -536,12 +536,15 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     // The translated character. Delete yields DEL (127) here but no character on the PC
     // keyboards the key table was made for, so it is left out; so is what Ctrl (without Alt,
     // which some layouts use for characters) makes of a key: Ctrl+digit is a shortcut's, or
-    // nothing.
+    // nothing. Alt+digit and Ctrl+Alt+digit are the state slots' (an empty slot's load does
+    // nothing), never a digit.
     int character = 0;
     const QString text = event->text();
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool control = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
-    if (text.size() == 1 && key != Qt::Key_Delete && !control && text.at(0).unicode() < 256)
+    const bool slotKey = (mods & Qt::AltModifier) && key >= Qt::Key_0 && key <= Qt::Key_9;
+    if (text.size() == 1 && key != Qt::Key_Delete && !control && !slotKey &&
+        text.at(0).unicode() < 256)
         character = text.at(0).unicode();
     // Shift is down only because a key pressed since the last Shift press is still held (and
     // needed it: "+" held, then "3" in overlapping typing)? Then the Shift is that key's, and
