@@ -35,7 +35,7 @@ struct RewindState {
 extern RewindState g_rewind;
 
 // Starts recording (an empty history whose first image is the machine as it is) or stops it and
-// frees the history's memory (about 11 MB while on, see docs/state-format.md).
+// frees the history's memory (about 10 MB while on, see docs/state-format.md).
 void RewindEnable(bool on);
 // Back to the state at program start: off and empty. The memory is kept.
 void RewindClear();
