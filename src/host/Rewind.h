@@ -70,7 +70,8 @@ bool CanStepBack();
 std::string StepBack();
 
 // --- Rewind -----------------------------------------------------------------------------------
-// Restores the latest image older than the machine as it is, forgets everything after it and
+// Restores the latest image after which the machine made a step (so not the one shown last,
+// though stopped ticks and key events were logged since), forgets everything after it and
 // shows it on the LCD (LcdRedraw and LcdImageHook, as the refresh tick). False when there is
 // none; the machine is then unchanged.
 bool RewindBack();
