@@ -235,7 +235,8 @@ TEST_F(DesktopTest, TheMenuHasItsEntriesAndTheKeysOpenIt) {
     for (const QAction* a : Form->ContextMenu->actions())
         if (!a->isSeparator()) entries << a->text();
     EXPECT_EQ(entries,
-              (QStringList{"Copy screen", "Save screenshot", "Paste", "Zoom", "Always on top",
+              (QStringList{"Copy screen", "Save screenshot", "Paste", "Save state", "Load state",
+                           "Rewind one second (or hold Shift+Tab)", "Zoom", "Always on top",
                            "Turbo (or hold Tab)", "Debugger\tF3", "Reset", "About", "Quit"}));
     for (const QAction* a : Form->actions()) {
         const QKeySequence k = a->shortcut();
@@ -268,7 +269,7 @@ TEST_F(DesktopTest, CopySaveAndPasteTheScreen) {
               Form->LcdBitmap);
 
     QString asked;
-    Form->AskSaveFileName = [&](const QString&, const QString& suggested) {
+    Form->AskSaveFileName = [&](const QString&, const QString& suggested, const QString&) {
         asked = suggested;
         return Dir.Path("shot");
     };
@@ -281,7 +282,7 @@ TEST_F(DesktopTest, CopySaveAndPasteTheScreen) {
     EXPECT_EQ(whole.size(), Form->size());
     EXPECT_EQ(qAlpha(whole.pixel(0, 0)), 0) << "outside the outline";
     EXPECT_EQ(qAlpha(whole.pixel(whole.width() / 2, whole.height() / 2)), 255);
-    Form->AskSaveFileName = [&](const QString&, const QString&) {
+    Form->AskSaveFileName = [&](const QString&, const QString&, const QString&) {
         return Dir.Path("no/such/folder/shot.png");
     };
     Form->SaveScreenshot(false);
