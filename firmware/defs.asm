@@ -102,6 +102,7 @@ EV_EXPHI        equ 17                  ; literal: the exponent (binary)
 EV_EXPLO        equ 18
 EV_PARTS        equ 19                  ; literal: parts of a fraction
 RANDOM_SEED     equ 0x0030          ; number record of the random generator (kept)
+FN_SIGN         equ 0x003A          ; the sign a function gives its result (not kept)
 
 TEXT            equ 0x0100          ; text area: 8 lines x 16 characters, line 0 on top
 TEXT_SIZE       equ 128

@@ -461,13 +461,14 @@ tr_up:
         rtn
 
 ; --------------------------------------------------------------------------------------------
-; floor_a: A := the largest integer not above A. Clobbers B, r34, r35, r82, f.
+; floor_a: A := the largest integer not above A. Clobbers B, r34, r35, r37, r82, f.
 ; --------------------------------------------------------------------------------------------
 floor_a:
+        ld r37, r81                     ; (trunc_a may leave 0 with its sign cleared)
         cal trunc_a
         tsb r35, 0
         rtn z
-        tsb r81, 0
+        tsb r37, 0
         rtn z
         cal one_b                       ; negative with a fraction: one lower
         jmp fsub

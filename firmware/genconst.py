@@ -119,6 +119,9 @@ def main():
         ("c_rad_from_grad", PI / 200, "grads to radians"),
         ("c_deg_from_rad", 180 / PI, "radians to degrees"),
         ("c_grad_from_rad", 200 / PI, "radians to grads"),
+        ("c_ln2", D(2).ln(), "ln 2"),
+        ("c_twenty", D(20), "20: tanh is 1 beyond"),
+        ("c_35", D(35), "35: sinh and cosh are e^x / 2 beyond"),
     ]
     for label, value, comment in records:
         out.append(line(label, record(value), comment))

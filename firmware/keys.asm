@@ -19,7 +19,7 @@ k_off:
         off
 
 ; --------------------------------------------------------------------------------------------
-; k_shift: SHIFT on or off for the next key (HYP stays). k_hyp: HYP on or off.
+; k_shift: SHIFT on or off for the next key (HYP stays). k_hyp: HYP on or off (SHIFT stays).
 ; --------------------------------------------------------------------------------------------
 k_shift:
         tsb r48, 0
@@ -32,6 +32,10 @@ ksh_hyp:
         rtn
 
 k_hyp:
+        tsb r48, 0                      ; SHIFT stays for the next key
+        jmp z, khy_toggle
+        ld r41, 1
+khy_toggle:
         tsb r51, 0
         rtn nz
         ld r42, 1
