@@ -581,3 +581,195 @@ sd_trail:
         didm r15..r8
         sb r35, 1
         jmp sd_trail
+
+; --------------------------------------------------------------------------------------------
+; fmt_fraction: FMT_BUF := A as a fraction, r87 := its length: "w⌟n⌟d" (SHOW_FORM 1, a
+; mixed number) or "n⌟d" (2, improper); a whole number alone. The fraction is the first
+; convergent of A's continued fraction within 1E-12 of it, with d at most 99999; when there
+; is none, or it needs more than 16 characters, A is shown as fmt_number shows it.
+; Clobbers A..C, T0..T8, r34..r38, r82, r84..r87, iy, f.
+; --------------------------------------------------------------------------------------------
+fmt_fraction:
+        ldw iy, REC_T0
+        cal store_a                     ; A as it is, for the fallback
+        ld r38, r81                     ; the sign
+        ld r81, 0
+        ldw iy, REC_T1
+        cal store_a                     ; v := x := |A|
+        ldw iy, REC_T8
+        cal store_a
+        cal zero_a
+        ldw iy, REC_T3
+        cal store_a                     ; h'' := 0
+        ldw iy, REC_T4
+        cal store_a                     ; k' := 0
+        cal one_a
+        ldw iy, REC_T2
+        cal store_a                     ; h' := 1
+        ldw iy, REC_T5
+        cal store_a                     ; k'' := 1
+        ld r36, 24                      ; steps at most
+ff_step:
+        ldw iy, REC_T1
+        cal load_a
+        cal floor_a                     ; a := floor v
+        ldw iy, REC_T6
+        cal store_a
+        ldw iy, REC_T2                  ; h := a h' + h''
+        cal load_b
+        cal fmul
+        ldw iy, REC_T3
+        cal load_b
+        cal fadd
+        ldw iy, REC_T7
+        cal store_a                     ; (h kept in T7 for now)
+        ldw iy, REC_T2
+        cal load_b
+        ldw iy, REC_T3
+        cal store_b                     ; h'' := h'
+        ldw iy, REC_T2
+        cal store_a                     ; h' := h
+        tsb r80, EXP_BIAS + SHOW_DIGITS + 1
+        jmp nc, ff_none                 ; 10^10 and more
+        ldw iy, REC_T6                  ; k := a k' + k''
+        cal load_a
+        ldw iy, REC_T4
+        cal load_b
+        cal fmul
+        ldw iy, REC_T5
+        cal load_b
+        cal fadd
+        ldw iy, REC_T4
+        cal load_b
+        ldw iy, REC_T5
+        cal store_b                     ; k'' := k'
+        ldw iy, REC_T4
+        cal store_a                     ; k' := k
+        tsb r80, EXP_BIAS + 6
+        jmp nc, ff_none                 ; 100000 and more
+        cal copy_a_to_b                 ; close enough: |h / k - x| <= x 1E-12
+        ldw iy, REC_T2
+        cal load_a
+        cal fdiv
+        ldw iy, REC_T8
+        cal load_b
+        cal fsub
+        tadm r64..r71, 0
+        jmp z, ff_found
+        ld r34, r80
+        ad r34, 13
+        ldw iy, REC_T8
+        ld r84, (iy+8)
+        tsb r34, r84
+        jmp c, ff_found
+        ldw iy, REC_T6                  ; v := 1 / (v - a)
+        cal load_b
+        ldw iy, REC_T1
+        cal load_a
+        cal fsub
+        tadm r64..r71, 0
+        jmp z, ff_found
+        cal copy_a_to_b
+        cal one_a
+        cal fdiv
+        ldw iy, REC_T1
+        cal store_a
+        sb r36, 1
+        jmp nz, ff_step
+ff_none:
+        ldw iy, REC_T0
+        cal load_a
+        jmp fmt_number
+ff_found:                               ; h / k in T2 / T4; r86: the last byte written
+        ld r86, low(FMT_BUF - 1)
+        tsb r38, 0
+        jmp z, ff_form
+        ld r84, '-'
+        cal ff_put
+ff_form:
+        ldw iy, SHOW_FORM - 1
+        ld r84, (iy+1)
+        tsb r84, 2
+        jmp z, ff_improper
+        ldw iy, REC_T2                  ; w := floor(h / k), n := h - w k
+        cal load_a
+        ldw iy, REC_T4
+        cal load_b
+        cal fdiv
+        cal floor_a
+        ldw iy, REC_T6
+        cal store_a
+        ldw iy, REC_T4
+        cal load_b
+        cal fmul
+        cal copy_a_to_b
+        ldw iy, REC_T2
+        cal load_a
+        cal fsub
+        ldw iy, REC_T2
+        cal store_a                     ; the numerator left
+        ldw iy, REC_T6
+        cal load_a
+        tadm r64..r71, 0
+        jmp z, ff_improper              ; below 1: n/d alone
+        cal ff_whole
+        ldw iy, REC_T2
+        cal load_a
+        tadm r64..r71, 0
+        jmp z, ff_end                   ; a whole number
+        ld r84, CH_FRAC
+        cal ff_put
+ff_improper:
+        ldw iy, REC_T4                  ; d = 1: a whole number
+        cal load_a
+        cal one_b
+        cal fcmp
+        tsb r82, 0
+        jmp z, ff_numerator
+        ldw iy, REC_T2
+        cal load_a
+        cal ff_whole
+        ld r84, CH_FRAC
+        cal ff_put
+        ldw iy, REC_T4
+        cal load_a
+        cal ff_whole
+ff_end:
+        ld r34, r86
+        sb r34, low(FMT_BUF - 1)
+        ld r87, r34
+        tsb r34, COLUMNS + 1
+        rtn c
+        jmp ff_none
+ff_numerator:
+        ldw iy, REC_T2
+        cal load_a
+        cal ff_whole
+        jmp ff_end
+
+; ff_put: writes the character r84 after byte r86 of the buffer (FMT_BUF's page).
+; ff_whole: writes the whole number A (0 .. 9999999999) there. Both move r86 on.
+ff_put:
+        ldw iy, FMT_BUF
+        ld r57, r86
+        st +(iy), r84
+        ld r86, r57
+        rtn
+ff_whole:
+        ldw iy, FMT_BUF
+        ld r57, r86
+        tadm r64..r71, 0
+        jmp nz, fw_digits
+        ld r84, '0'
+        st +(iy), r84
+        ld r86, r57
+        rtn
+fw_digits:
+        ld r36, r80
+        sb r36, EXP_BIAS
+fw_digit:
+        cal fm_digit
+        sb r36, 1
+        jmp nz, fw_digit
+        ld r86, r57
+        rtn
