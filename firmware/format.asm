@@ -472,24 +472,23 @@ fmt_sci:
         ld r35, SHOW_DIGITS
 fs_digits:
         tadm r64..r71, 0
-        jmp z, fs_round
+        jmp nz, fs_round
+        ld r80, EXP_BIAS + 1            ; 0 shows E+00
+        jmp fs_write
+fs_round:
         ld r84, r35
         ld r34, r84
         cal round_a
-fs_round:
+fs_write:
         cal fm_sign
         cal fm_digit
         sb r35, 1
-        jmp z, fs_exp
+        jmp z, fn_exp
         cal fm_point
 fs_mant:
         cal fm_digit
         sb r35, 1
         jmp nz, fs_mant
-fs_exp:
-        tadm r64..r71, 0
-        jmp nz, fn_exp
-        ld r80, EXP_BIAS + 1            ; 0 shows E+00
         jmp fn_exp
 
 ; --------------------------------------------------------------------------------------------

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "FaceLegends.h"
 #include "KeyMapTable.h"
 
 namespace fs = std::filesystem;
@@ -63,6 +64,12 @@ const std::map<std::string, int> kKeyNames = {
     {"f8", 62},
 };
 constexpr int kDigitKey[10] = {57, 52, 53, 54, 47, 48, 49, 42, 43, 44};
+
+std::string KeyName(int code) {
+    for (const auto& [name, c] : kKeyNames)
+        if (c == code) return name;
+    return "?";
+}
 
 // A key sequence: words separated by spaces, each a key name above or a number whose digits
 // and point are typed one by one ("12.5").
@@ -119,11 +126,12 @@ struct Screen {
     nlohmann::json Dump;
 };
 
-// Characters of a UTF-8 string.
+// Cells of a line written in UTF-8 (the raised -1 is one cell, two characters).
 int Chars(const std::string& s) {
     int n = 0;
     for (const char c : s)
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    for (size_t at = s.find("⁻¹"); at != std::string::npos; at = s.find("⁻¹", at + 1)) --n;
     return n;
 }
 // A line as the firmware right-aligns it, or left-aligns it.
@@ -374,6 +382,239 @@ const KeyCase kNumbers[] = {
     {"underflow to zero", "1 exp neg 99 / 10 =", "0", nullptr},
 };
 INSTANTIATE_TEST_SUITE_P(Numbers, KeySequences, ::testing::ValuesIn(kNumbers), CaseName);
+
+// Every function at ordinary values and at the edges of its domain (degrees unless the
+// keys say otherwise: drg at the start switches to radians).
+const KeyCase kFunctions[] = {
+    {"sine", "sin 30 =", "0.5", "sin30"},
+    {"cosine", "cos 60 =", "0.5", "cos60"},
+    {"tangent", "tan 45 =", "1", nullptr},
+    {"sine of a half turn", "sin 180 =", "0", nullptr},
+    {"tangent of a right angle", "tan 90 =", "DOMAIN ERROR", nullptr},
+    {"tangent of minus a right angle", "tan neg 270 =", "DOMAIN ERROR", nullptr},
+    {"sine of a large angle", "sin ( 360 exp 7 + 30 ) =", "0.5", nullptr},
+    {"angle too large", "sin 1 exp 10 =", "DOMAIN ERROR", nullptr},
+    {"sine in radians", "drg sin ( pi / 6 ) =", "0.5", nullptr},
+    {"cosine in radians", "drg cos 1 =", "0.5403023059", nullptr},
+    {"sine near pi", "drg sin 3.14159 =", "2.653589793E-06", nullptr},
+    {"arcsine", "shift sin 0.5 =", "30", "sin⁻¹0.5"},
+    {"arccosine", "shift cos neg 1 =", "180", nullptr},
+    {"arctangent", "shift tan 1 =", "45", nullptr},
+    {"arcsine out of range", "shift sin 1.0001 =", "DOMAIN ERROR", nullptr},
+    {"hyperbolic sine", "hyp sin 1 =", "1.175201194", "sinh1"},
+    {"hyperbolic cosine", "hyp cos 0 =", "1", nullptr},
+    {"hyperbolic tangent", "hyp tan 0.5 =", "0.4621171573", nullptr},
+    {"area hyperbolic sine", "shift hyp sin 1 =", "0.881373587", "sinh⁻¹1"},
+    {"hyp then shift", "hyp shift cos 2 =", "1.316957897", "cosh⁻¹2"},
+    {"area cosine below one", "shift hyp cos 0.5 =", "DOMAIN ERROR", nullptr},
+    {"area tangent", "shift hyp tan 0.5 =", "0.5493061443", nullptr},
+    {"area tangent of one", "shift hyp tan 1 =", "DOMAIN ERROR", nullptr},
+    {"common logarithm", "log 1000 =", "3", "log1000"},
+    {"logarithm of zero", "log 0 =", "DOMAIN ERROR", nullptr},
+    {"natural logarithm", "ln 2 =", "0.6931471806", nullptr},
+    {"natural logarithm of e", "ln shift pi =", "1", "lne"},
+    {"logarithm of a negative", "ln neg 1 =", "DOMAIN ERROR", nullptr},
+    {"logarithm near one", "ln 1.0000001 =", "9.9999995E-08", nullptr},
+    {"ten to the x", "10x 2 =", "100", "10^2"},
+    {"e to the x", "ex 1 =", "2.718281828", "e^1"},
+    {"e to the x overflows", "ex 231 =", "OVERFLOW", nullptr},
+    {"e to the x underflows", "ex neg 231 =", "0", nullptr},
+    {"square", "12 x2 =", "144", "12²"},
+    {"cube", "3 shift x2 =", "27", "3³"},
+    {"square root", "sqrt 2 =", "1.414213562", "√2"},
+    {"root of a negative", "sqrt neg 4 =", "DOMAIN ERROR", nullptr},
+    {"cube root", "shift sqrt neg 27 =", "-3", nullptr},
+    {"power", "2 pow 10 =", "1024", "2^10"},
+    {"power is left to right", "2 pow 3 pow 2 =", "64", nullptr},
+    {"power before minus", "neg 2 pow 2 =", "-4", nullptr},
+    {"negative exponent", "2 pow neg 1 =", "0.5", nullptr},
+    {"zero to the zero", "0 pow 0 =", "DOMAIN ERROR", nullptr},
+    {"negative base, fraction exponent", "( neg 8 ) pow 0.5 =", "DOMAIN ERROR", nullptr},
+    {"x-th root", "3 shift pow 27 =", "3", "3ˣ√27"},
+    {"reciprocal", "4 inv =", "0.25", "4⁻¹"},
+    {"reciprocal of zero", "0 inv =", "DIV BY ZERO", nullptr},
+    {"factorial", "5 ! =", "120", "5!"},
+    {"factorial of zero", "0 ! =", "1", nullptr},
+    {"largest factorial", "69 ! =", "1.711224524E+98", nullptr},
+    {"factorial overflows", "70 ! =", "OVERFLOW", nullptr},
+    {"factorial of a fraction", "2.5 ! =", "DOMAIN ERROR", nullptr},
+    {"permutations", "10 npr 3 =", "720", "10P3"},
+    {"combinations", "10 ncr 3 =", "120", "10C3"},
+    {"combinations near the top", "336 ncr 168 =", "6.088717586E+99", nullptr},
+    {"combinations r above n", "5 ncr 6 =", "DOMAIN ERROR", nullptr},
+    {"pi", "pi =", "3.141592654", "π"},
+    {"e", "shift pi =", "2.718281828", "e"},
+    {"function without brackets", "sin 30 * 2 =", "1", nullptr},
+    {"implied times function", "2 sin 30 =", "1", "2sin30"},
+    {"function of a bracket", "sqrt ( 16 + 9 ) =", "5", nullptr},
+    {"function of a number only", "sqrt 16 + 9 =", "13", nullptr},
+    {"implied times pi", "2 pi =", "6.283185307", "2π"},
+};
+INSTANTIATE_TEST_SUITE_P(Functions, KeySequences, ::testing::ValuesIn(kFunctions), CaseName);
+
+// Fractions, memories, the number formats and the keys that act on the result.
+const KeyCase kFeatures[] = {
+    {"fraction entry", "3 frac 4 =", "3⌟4", "3⌟4"},
+    {"mixed number", "1 frac 2 frac 3 =", "1⌟2⌟3", "1⌟2⌟3"},
+    {"fraction sum", "1 frac 3 + 1 frac 6 =", "1⌟2", nullptr},
+    {"fraction sum to whole", "1 frac 2 + 1 frac 2 =", "1", nullptr},
+    {"fraction to decimal", "1 frac 4 = frac", "0.25", nullptr},
+    {"decimal to fraction", "0.75 = frac", "3⌟4", nullptr},
+    {"improper", "1 frac 2 frac 3 = shift frac", "5⌟3", nullptr},
+    {"negative fraction", "neg 3 frac 4 =", "-3⌟4", nullptr},
+    {"no small fraction", "pi = frac", "3.141592654", nullptr},
+    {"fraction by zero", "5 frac 0 =", "DIV BY ZERO", nullptr},
+    {"fraction of decimals", "1.5 frac 2 =", "SYNTAX ERROR", nullptr},
+    {"store and recall", "5 sto 1 ac rcl 1 * 2 =", "10", "Ans×2"},
+    {"recall shows the value", "2 + 3 sto 7 ac rcl 7", "5", "M7"},
+    {"recall in an expression", "4 sto 2 ac 1 + rcl 2 =", "5", "1+M2"},
+    {"memory plus", "5 m+ 3 m+ mr", "8", "M"},
+    {"memory minus", "5 m+ 3 m- mr", "2", nullptr},
+    {"memory clear", "5 m+ mc mr", "0", nullptr},
+    {"memory plus an expression", "2 * 3 m+ mr + 1 =", "7", nullptr},
+    {"swap", "3 = 4 = swap", "3", "Ans"},
+    {"swap twice", "3 = 4 = swap swap", "4", nullptr},
+    {"ans", "7 = ans * 2 =", "14", nullptr},
+    {"degrees to radians", "180 = drg", "3.141592654", "180"},
+    {"radians to grads", "180 = drg drg", "200", nullptr},
+    {"grads to degrees", "180 = drg drg drg", "180", nullptr},
+    {"fix", "mode 2 1 / 3 =", "0.33", nullptr},
+    {"fix pads", "mode 3 2.5 =", "2.500", nullptr},
+    {"sci", "mode mode 3 1 / 3 =", "3.33E-01", nullptr},
+    {"back to norm", "mode 2 mode mode 1 / 3 =", "0.3333333333", nullptr},
+    {"round to fix", "mode 2 2 / 3 = rnd - 0.67 =", "0.00", "Ans-0.67"},
+    {"plus minus on a result", "2 = pm", "-2", "⁻Ans"},
+    {"plus minus on the entry", "5 pm", "", "⁻5"},
+    {"plus minus twice", "5 pm pm", "", "5"},
+    {"history up", "1 + 2 = 3 * 4 = up up", "", "1+2"},
+    {"history down", "1 + 2 = 3 * 4 = up up down", "", "3×4"},
+    {"history edited", "1 + 2 = up del 5 =", "6", "1+5"},
+    {"insert at the cursor", "1 2 3 left left 9", "", "1923"},
+    {"delete before the cursor", "1 2 3 left left del", "", "23"},
+    {"left edits a result at its end", "1 2 3 = left 4", "", "1234"},
+    {"right edits a result at its start", "1 2 3 = right 4", "", "4123"},
+    {"del after an error", "1 / 0 = del", "", "1÷0"},
+    {"ac after an error", "1 / 0 = ac", "0", ""},
+    {"keys wait for ac after an error", "1 / 0 = 5 + 1 =", "DIV BY ZERO", "1÷0"},
+    {"menu angle unit", "menu 1 down = sin ( pi / 2 ) =", "1", nullptr},
+    {"menu format", "menu 2 down = 4 2 / 3 =", "0.6667", nullptr},
+    {"menu clear memory", "5 m+ sto 3 menu 3 ac mr + rcl 3 =", "0", nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(Features, KeySequences, ::testing::ValuesIn(kFeatures), CaseName);
+
+// The status line: SHIFT, HYP, the angle unit, the number format, a prompt, M.
+TEST_F(Firmware, StatusLineShowsTheModes) {
+    const struct {
+        const char* keys;
+        const char* status;
+    } cases[] = {
+        {"shift", "S  DEG NORM"},     {"hyp", " H DEG NORM"},       {"shift hyp", "SH DEG NORM"},
+        {"drg", "   RAD NORM"},       {"drg drg", "   GRA NORM"},   {"mode", "   DEG FIX?"},
+        {"mode 3", "   DEG FIX3"},    {"mode mode", "   DEG SCI?"}, {"mode mode 7", "   DEG SCI7"},
+        {"5 sto", "   DEG NORM STO"}, {"rcl", "   DEG NORM RCL"},   {"5 m+", "   DEG NORM    M"},
+    };
+    for (const auto& c : cases) {
+        std::error_code ec;
+        fs::remove(dir_ / "ram.bin", ec);
+        ExpectLine(Press(c.keys), 0, Left(c.status), c.keys);
+    }
+}
+
+// SHIFT gives every key with a second legend its second function.
+TEST_F(Firmware, ShiftGivesTheSecondLegends) {
+    const struct {
+        int code;
+        const char* shifted; // the second legend of data/FaceLegends.h
+        const char* expr;    // what the key then writes
+    } cases[] = {
+        {10, "sin^-1", "sin⁻¹"},
+        {11, "cos^-1", "cos⁻¹"},
+        {12, "tan^-1", "tan⁻¹"},
+        {13, "e", "e"},
+        {18, "x^3", "2³"},
+        {19, "\xE2\x88\x9B", "³√"},
+        {20, "^x\xE2\x88\x9A", "2ˣ√"},
+        {29, "Ran#", "Ran#"},
+    };
+    for (const auto& c : cases) {
+        std::error_code ec;
+        fs::remove(dir_ / "ram.bin", ec);
+        EXPECT_EQ(kKeyLegends[c.code - 1].shifted, std::string_view(c.shifted)) << c.code;
+        const bool postfix = c.code == 18 || c.code == 20;
+        const Screen s = Press(std::string(postfix ? "2 shift " : "shift ") + KeyName(c.code));
+        ExpectLine(s, 1, Left(c.expr), c.shifted);
+    }
+    // d/c: a b/c after SHIFT shows a fraction as an improper one.
+    ExpectLine(Press("ac 1 frac 1 frac 2 = shift frac"), kResultLine, Right("3⌟2"), "d/c");
+}
+
+// A key test: no key of the face shows its code (KEY nn), only the key that is not on the
+// face (62, F8) does.
+TEST_F(Firmware, EveryFaceKeyHasAFunction) {
+    for (int code = 4; code <= 61; ++code) {
+        std::error_code ec;
+        fs::remove(dir_ / "ram.bin", ec);
+        const Screen s = Press(std::vector<int>{code});
+        for (int l = 0; l < kLines; ++l)
+            EXPECT_EQ(s.Text[l].find("KEY"), std::string::npos) << "key " << code;
+    }
+    ExpectLine(Press(std::vector<int>{62}), kNoteLine, Right("KEY 62"), "key 62");
+}
+
+TEST_F(Firmware, MenuShowsItsItemsAndAbout) {
+    ExpectBothWays(Press("menu"),
+                   {Left("   DEG NORM"), Left("MENU"), Left("▶1 Angle unit"),
+                    Left(" 2 Number format"), Left(" 3 Clear memory"), Left(" 4 Clear history"),
+                    Left(" 5 About"), Left("▲▼ SELECT  = OK")},
+                   "menu");
+    ExpectLine(Press("ac menu down down"), 4, Left("▶3 Clear memory"), "down moves the marker");
+    ExpectLine(Press("ac menu up"), 6, Left("▶5 About"), "up from the first goes to the last");
+    ExpectLine(Press("ac menu 5"), 2, Left("Firmware 2.0"), "about");
+    ExpectLine(Press("ac menu 1"), 1, Left("ANGLE UNIT"), "submenu");
+    ExpectLine(Press("ac menu 1 left"), 1, Left("MENU"), "left goes back");
+    ExpectBothWays(Press("ac menu ac"), ScreenOf(kStatus, "", "0"), "ac leaves");
+}
+
+TEST_F(Firmware, MemoriesAnsSettingsAndHistoryAreKeptAcrossRuns) {
+    ExpectLine(Press("6 * 7 = sto 4 m+ drg mode 2"), 0, Left("   RAD FIX2    M"), "first run");
+    Screen s = Press("rcl 4"); // the next start of the program
+    ExpectLine(s, kResultLine, Right("42.00"), "M4 kept");
+    ExpectLine(s, 0, Left("   RAD FIX2    M"), "settings kept");
+    ExpectLine(Press("ac up up"), 1, Left("6×7"), "history kept");
+    ExpectLine(Press("ac ans ="), kResultLine, Right("42.00"), "ANS kept");
+}
+
+TEST_F(Firmware, StartsFreshWithoutASignature) {
+    std::string ram(8192, '\x77'); // another program's RAM: no signature
+    std::ofstream(dir_ / "ram.bin", std::ios::binary)
+        .write(ram.data(), static_cast<std::streamsize>(ram.size()));
+    const Screen s = Press("mr");
+    ExpectBothWays(s, ScreenOf(kStatus, "M", "0"), "garbage RAM");
+    EXPECT_EQ(RecordValue(s.Ram, kRecAns), 0.0);
+}
+
+TEST_F(Firmware, RandomNumbersLieInTheUnitInterval) {
+    std::vector<double> seen;
+    for (int i = 0; i < 5; ++i) {
+        const Screen s = Press("shift rnd");
+        ExpectLine(s, 1, Left("Ran#"), "random");
+        const double v = RecordValue(s.Ram, kRecAns);
+        EXPECT_GE(v, 0.0);
+        EXPECT_LT(v, 1.0);
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), v), 0) << "repeated " << v;
+        seen.push_back(v);
+    }
+}
+
+TEST_F(Firmware, LongExpressionsWrapAndScroll) {
+    std::string keys;
+    for (int i = 0; i < 45; ++i) keys += "1 + "; // 91 characters: 6 lines, 5 shown
+    const Screen s = Press(keys + "1");
+    ExpectLine(s, 5, Left("1+1+1+1+1+1"), "the last line shown");
+    ExpectLine(s, 1, Left("1+1+1+1+1+1+1+1+"), "the first line shown (the second)");
+    EXPECT_TRUE(CaretAt(s, 5, 11)) << "the cursor after the last 1";
+    ExpectLine(Press(keys + "1 ="), kResultLine, Right("46"), "worked out");
+}
 
 TEST_F(Firmware, TypedThroughTheKeyMap) {
     const struct {
