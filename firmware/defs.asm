@@ -179,15 +179,18 @@ ERR_STACK       equ 5
 ; Working groups:  C = r8..r15, E = r16..r23, G = r24..r31 (lower half),
 ;                  D = r72..r79, F = r88..r95, H = r104..r111 (upper half).
 ;                  Fixed-point numbers there have one integer digit and 15 decimals.
-; Scratch bytes:   r34..r39 (lower), r82..r87, r112..r118 (upper)
+; Scratch bytes:   r34..r39 (lower), r82..r87, r114..r118 (upper); r112, r113 carry the
+;                  cursor's line and cell from build_text to caret_restart.
 ; State (lower):   r40 screen state (ST_*), r41 SHIFT, r42 HYP, r43 prompt (PR_*),
 ;                  r44 key code shown on line 6 (0 none), r45 expression length, r46 cursor,
-;                  r47 first expression line shown, r48 scratch of the key actions,
-;                  r49 error code, r50 argument of the key being handled, r51 scratch
+;                  r47 first expression line shown, r48 SHIFT before the key, r49 error code,
+;                  r50 argument of the key being handled, r51 HYP before the key
 ; Timer interrupt: r96 saved iy low, r97 saved f, r98 tick count, r99 cursor phase,
 ;                  r100 cursor enabled, r101 cursor bit, r102 cursor byte address low,
-;                  r52 saved iy high, r53 saved DS, r54 cursor byte address high
+;                  r52 saved iy high, r53 saved DS, r54 cursor byte address high, r55 rows
 ; r56..r63 and r120..r127 are the pointer registers; v3 holds the interrupt vector.
+; An instruction on two registers or two runs needs one of each half (r0..r63, r64..r127),
+; so values move between halves through a register of the other half.
 
 ST_EDIT         equ 0               ; editing the expression, the cursor blinks
 ST_RESULT       equ 1               ; the expression and its result

@@ -373,25 +373,25 @@ def key_codes(names):
     return [KEY[n] for n in names]
 
 
-def run_batch(runner, work, spec, args):
+def run_batch(runner, work, desc, args):
     """Works out f(args[i]) for up to 5 binary or 10 unary arguments; returns the results
     (a Decimal, or an error code)."""
     numbers, sequences = [], []
     for a in args:
-        if spec['binary']:
+        if desc['binary']:
             i = len(numbers)
             numbers += [a[0], a[1]]
-            seq = key_codes(['ac', '(', 'rcl']) + [DIGIT_KEY[i]] + key_codes([')'] + spec['binary'] +
+            seq = key_codes(['ac', '(', 'rcl']) + [DIGIT_KEY[i]] + key_codes([')'] + desc['binary'] +
                                                                       ['(', 'rcl']) + \
                 [DIGIT_KEY[i + 1]] + key_codes([')', '='])
         else:
             i = len(numbers)
             numbers.append(a)
-            seq = key_codes(['ac'] + spec['before'] + ['(', 'rcl']) + [DIGIT_KEY[i]] + \
-                key_codes([')'] + spec['after'] + ['='])
+            seq = key_codes(['ac'] + desc['before'] + ['(', 'rcl']) + [DIGIT_KEY[i]] + \
+                key_codes([')'] + desc['after'] + ['='])
         sequences.append(seq)
     with open(os.path.join(work, 'ram.bin'), 'wb') as f:
-        f.write(ram_image(spec['unit'], numbers))
+        f.write(ram_image(desc['unit'], numbers))
     t, cmd = 300, [runner, '--save']
     for seq in sequences:
         for code in seq:
@@ -423,15 +423,15 @@ def sig12(v):
         return +v
 
 
-def measure(runner, work, name, spec, count, rng):
-    per_run = 5 if spec['binary'] else 10
-    args = [sig12(spec['args'](rng)) for _ in range(count)]
+def measure(runner, work, name, desc, count, rng):
+    per_run = 5 if desc['binary'] else 10
+    args = [sig12(desc['args'](rng)) for _ in range(count)]
     worst, worst_arg, total, bad, skipped = D(0), None, D(0), [], 0
     for start in range(0, count, per_run):
         batch = args[start:start + per_run]
-        for a, got in zip(batch, run_batch(runner, work, spec, batch)):
+        for a, got in zip(batch, run_batch(runner, work, desc, batch)):
             try:
-                exact = spec['exact'](a, spec['unit'])
+                exact = desc['exact'](a, desc['unit'])
             except Undefined:
                 if isinstance(got, Decimal):
                     bad.append((a, got, 'an error was expected'))
@@ -448,7 +448,7 @@ def measure(runner, work, name, spec, count, rng):
                 continue
             s = shown(got)
             unit = ulp10(exact) if exact != 0 else D('1e-99')
-            if spec['trig']:
+            if desc['trig']:
                 unit = max(unit, D('1e-10'))
             err = abs(s - exact) / unit
             total += err
