@@ -80,6 +80,7 @@ MENU_LEVEL      equ 0x0022          ; which menu (MENU_*)
 MENU_FIRST      equ 0x0023          ; the first item shown
 CARET_CHAR      equ 0x0024          ; the cursor's character position in the expansion (2 bytes)
 EXPAND_LEN      equ 0x0026          ; characters in the expansion (2 bytes)
+KEY_DOWN        equ 0x0028          ; the key being handled, to wait for its release
 ; The evaluator's variables, reached as (iy+EV_...) from EV_BASE
 EV_BASE         equ 0x0040
 EV_LEN          equ 1                   ; input: the number of tokens ...

@@ -16,7 +16,8 @@ reset:
 
 ; --------------------------------------------------------------------------------------------
 ; main_loop: waits for a key with wai (woken by a key or by the timer interrupt), runs the
-; key's action, redraws the screen, then waits until every key is up again.
+; key's action, redraws the screen, then waits until that key is up again. A key pressed
+; meanwhile (while a long calculation ran) is the next one, not part of the wait.
 ; --------------------------------------------------------------------------------------------
 main_loop:
         pst ky, KC_ALL
@@ -26,12 +27,23 @@ main_loop:
 ml_key:
         cal scan_keys                   ; r84 := key code, 0 if it went away
         tsb r84, 0
-        jmp z, ml_release
+        jmp z, main_loop
+ml_run:
+        ldw iy, KEY_DOWN - 1
+        st (iy+1), r84
         cal dispatch_key
         cal render
 ml_release:
         pst ky, KC_ALL
         jmp nk, main_loop
+        cal scan_keys
+        tsb r84, 0
+        jmp z, main_loop
+        ldw iy, KEY_DOWN - 1
+        ld r34, (iy+1)
+        tsb r34, r84
+        jmp nz, ml_run                  ; another key: the next one
+        pst ky, KC_ALL
         wai
         jmp ml_release
 

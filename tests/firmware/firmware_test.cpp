@@ -648,6 +648,24 @@ TEST_F(Firmware, OffStopsTheProcessorAndAcWakesIt) {
     EXPECT_EQ(s.Dump["OFF"], 1);
 }
 
+// A key pressed while a long calculation runs and still held when it ends is the next key,
+// not part of waiting for the release of =.
+TEST_F(Firmware, AKeyPressedDuringACalculationCounts) {
+    std::string args = "--ms 3500";
+    int t = 500;
+    for (const int code : Keys("336 ncr 168")) {
+        args += " --key " + std::to_string(t) + ":" + std::to_string(code) + ":100";
+        t += 200;
+    }
+    args += " --key " + std::to_string(t) + ":61:100";        // = (0.41 s of work)
+    args += " --key " + std::to_string(t + 330) + ":51:200";  // / pressed meanwhile
+    args += " --key " + std::to_string(t + 900) + ":53:100";  // 2
+    args += " --key " + std::to_string(t + 1200) + ":61:100"; // =
+    const Screen s = Run(args);
+    ExpectLine(s, 1, Left("Ans÷2"), "the division was taken");
+    ExpectLine(s, kResultLine, Right("3.044358793E+99"), "C(336, 168) / 2");
+}
+
 TEST_F(Firmware, CursorBlinksWhileEditing) {
     int dark = 0, light = 0, changes = 0;
     bool last = false;
