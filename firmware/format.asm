@@ -522,7 +522,8 @@ rs_ten:
 ; --------------------------------------------------------------------------------------------
 ; The pieces of a number: fm_sign writes "-" when A is negative; fm_digit writes the first
 ; digit of A and moves the mantissa up a digit; fm_point writes "."; fm_exponent writes
-; E, the sign and two digits of the exponent of d.ddd. All take iy = the last byte written
+; E, the sign and two digits of the exponent of d.ddd (three for 100, where a number just
+; below 1E+100 rounds to). All take iy = the last byte written
 ; and move it on. sig_digits: r35 := the significant digits of A (without trailing zeros).
 ; --------------------------------------------------------------------------------------------
 fm_sign:
@@ -557,6 +558,12 @@ fm_exponent:
         ld r84, '-'
 fe_sign:
         st +(iy), r84
+        tsb r36, 100                    ; 9.9999999996E+99 rounds to 1E+100 on the display
+        jmp c, fe_two
+        ld r84, '1'
+        st +(iy), r84
+        sb r36, 100
+fe_two:
         ld r84, '0'
 fe_tens:
         tsb r36, 10

@@ -376,6 +376,7 @@ const KeyCase kNumbers[] = {
     {"exp negative", "2.5 exp neg 4 =", "0.00025", "2.5E⁻4"},
     {"exp alone", "exp 6 =", "1000000", "E6"},
     {"largest", "9.999999999 exp 99 =", "9.999999999E+99", nullptr},
+    {"rounds to 1E+100 on the display", "9.9999999995 exp 99 =", "1E+100", nullptr},
     {"overflow", "9.999999999 exp 99 * 10 =", "OVERFLOW", nullptr},
     {"exp overflow", "1 exp 100 =", "OVERFLOW", nullptr},
     {"smallest", "1 exp neg 99 =", "1E-99", nullptr},
