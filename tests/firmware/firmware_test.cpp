@@ -626,6 +626,11 @@ TEST_F(Firmware, TypedThroughTheKeyMap) {
         {"2+3*4=", "14"},
         {"(1+2)*3\\n", "9"},
         {"1/8=", "0.125"},
+        {"2^10=", "1024"},
+        {"1,5*2=", "3"},
+        {"2*(3+4=", "14"},
+        {"(-2)^2=", "4"},
+        {"2^-1=", "0.5"},
     };
     for (const auto& c : cases) ExpectLine(Type(c.typed), kResultLine, Right(c.result), c.typed);
 }
