@@ -18,12 +18,13 @@ inline constexpr KeyMapEntry kKeyMapTable[] = {
     { '0', 57 }, { '1', 52 }, { '2', 53 }, { '3', 54 }, { '4', 47 },
     { '5', 48 }, { '6', 49 }, { '7', 42 }, { '8', 43 }, { '9', 44 },
     { '.', 58 }, { ',', 58 },                                  // either decimal separator
-    { '+', 55 }, { '-', 56 }, { '*', 50 }, { '/', 51 }, { '%', 60 }, { '=', 61 },
+    { '+', 55 }, { '-', 56 }, { '*', 50 }, { 'x', 50 }, { 'X', 50 },  // x also multiplies
+    { '/', 51 }, { '%', 60 }, { '=', 61 },
     { '(', 22 }, { ')', 23 }, { '^', 20 },
     { kMapRight, 9 }, { kMapLeft, 6 }, { kMapUp, 7 }, { kMapDown, 8 },
 };
 // clang-format on
-static_assert(std::size(kKeyMapTable) == 25);
+static_assert(std::size(kKeyMapTable) == 27);
 
 constexpr std::array<uint8_t, 128> BuildKeyMap() {
     std::array<uint8_t, 128> map{};

@@ -10,5 +10,6 @@ void ResetMachine() {
     g_cpu = CpuState{};
     g_lcd = LcdState{};
     g_kbd = KeyboardState{};
+    g_pacedKeys = PacedKeyState{};
     g_run = RunState{};
 }

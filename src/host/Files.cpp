@@ -23,6 +23,17 @@
 ImageFileState g_imageFiles;
 
 namespace {
+// What ram.bin and register.bin hold as far as this run knows: the images as loaded or as last
+// written. Autosave compares the machine's memory with these.
+struct SavedImages {
+    uint8_t Ram[sizeof CpuState::Ram] = {};
+    uint8_t Registers[sizeof CpuState::R] = {};
+    bool RamFailing = false; // the last autosave of the file failed (and was reported)
+    bool RegistersFailing = false;
+} g_saved;
+} // namespace
+
+namespace {
 long SystemWrite(int fd, const void* data, size_t size);
 int SystemSync(int fd);
 int SystemRename(const char* from, const char* to);
@@ -289,20 +300,58 @@ void LoadImages() {
         registersLoaded = ReadImage("register.bin", c.R, sizeof c.R) == ReadResult::Loaded;
     };
     loadAll();
+    std::memcpy(g_saved.Ram, c.Ram, sizeof c.Ram);
+    std::memcpy(g_saved.Registers, c.R, sizeof c.R);
     // A saved file that is there but did not reach the machine must survive the save at close.
     g_imageFiles.KeepRam = !ramLoaded && FileExists("ram.bin");
     g_imageFiles.KeepRegisters = !registersLoaded && FileExists("register.bin");
 }
 
+namespace {
+// Writes one image as SaveImages does and remembers what the file now holds.
+bool SaveImage(const char* name, const uint8_t* data, uint8_t* saved, size_t size) {
+    if (!WriteImage(name, data, size)) return false;
+    std::memcpy(saved, data, size);
+    return true;
+}
+
+// One file of the autosave: written when the memory differs from what the file holds.
+int AutoSaveImage(const char* name, bool keep, const uint8_t* data, uint8_t* saved, size_t size,
+                  bool& failing) {
+    if (keep || std::memcmp(data, saved, size) == 0) return 0;
+    if (SaveImage(name, data, saved, size)) {
+        failing = false;
+        return 1;
+    }
+    // Marked before the message: the message box runs a nested event loop, in which the next
+    // autosave may come.
+    const bool report = !failing;
+    failing = true;
+    if (report)
+        ReportWarning(std::string("Failed to autosave the file ") + name +
+                      "; it is tried again every minute without a message, and at close");
+    return 0;
+}
+} // namespace
+
 bool SaveImages() {
     bool ok = true;
-    if (!g_imageFiles.KeepRam && !WriteImage("ram.bin", g_cpu.Ram, sizeof g_cpu.Ram)) {
+    if (!g_imageFiles.KeepRam && !SaveImage("ram.bin", g_cpu.Ram, g_saved.Ram, sizeof g_cpu.Ram)) {
         ReportWarning("Failed to save the file ram.bin");
         ok = false;
     }
-    if (!g_imageFiles.KeepRegisters && !WriteImage("register.bin", g_cpu.R, sizeof g_cpu.R)) {
+    if (!g_imageFiles.KeepRegisters &&
+        !SaveImage("register.bin", g_cpu.R, g_saved.Registers, sizeof g_cpu.R)) {
         ReportWarning("Failed to save the file register.bin");
         ok = false;
     }
     return ok;
+}
+
+int AutoSaveImages() {
+    int written = AutoSaveImage("ram.bin", g_imageFiles.KeepRam, g_cpu.Ram, g_saved.Ram,
+                                sizeof g_cpu.Ram, g_saved.RamFailing);
+    written += AutoSaveImage("register.bin", g_imageFiles.KeepRegisters, g_cpu.R, g_saved.Registers,
+                             sizeof g_cpu.R, g_saved.RegistersFailing);
+    return written;
 }

@@ -28,6 +28,15 @@ void LoadImages();
 // replaced, even when the process could write it (as root can).
 bool SaveImages();
 
+// Autosave, while the desktop program runs: writes ram.bin and register.bin, each only when its
+// contents changed since it was last loaded or written, by the same whole-file write as
+// SaveImages (so a crash or a power cut loses at most one interval, and never leaves a partial
+// file); a file that SaveImages would keep is kept. A file that fails is reported once, with
+// "Failed to autosave the file " and its name, and then tried again quietly at every autosave;
+// once it succeeds, a later failure is reported again. Returns the number of files written.
+inline constexpr int kAutoSaveIntervalMs = 60000;
+int AutoSaveImages();
+
 // The system calls SaveImages makes on the temporary file, as plain POSIX calls. Tests replace
 // them to make a save fail at a chosen point (a full disk after N bytes, a failing sync or
 // rename); the program never changes them.

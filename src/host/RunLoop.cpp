@@ -83,6 +83,12 @@ void StopLoop() {
     }
 }
 
+void OnPacedRunTimer() {
+    const bool runs = g_run.ResumeDelay <= 0 && g_run.StopRequest == 0;
+    OnRunTimer();
+    if (runs) PacedKeyTick();
+}
+
 void OnRefreshTimer() {
     LcdRedraw();
     if (g_lcd.LcdDirty == 1 && LcdImageHook) LcdImageHook();
@@ -107,6 +113,7 @@ int32_t ComputeCyclesPerTick(int32_t oscFreq) {
 void StartVariables() {
     g_kbd.MouseKey = 0;
     g_kbd.KeyboardKey = 0;
+    g_pacedKeys = PacedKeyState{};
     g_run.PowerOn = 1;
     g_run.StopRequest = 0;
     g_cpu.OFF = 0;

@@ -40,6 +40,9 @@ extern void (*LcdImageHook)();
 extern void (*StepHook)(uint16_t pcBefore);
 
 void OnRunTimer();
+// The desktop program's run tick: OnRunTimer, then, if the tick was to run the processor (no
+// resume delay, no stop request), one tick of the paced key input (PacedKeyTick).
+void OnPacedRunTimer();
 void OnRefreshTimer();
 // LcdReset, SelfTestCount from the SelfTest setting, CpuReset.
 void PowerReset();

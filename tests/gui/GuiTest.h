@@ -2,6 +2,8 @@
 // directory, the generated data files and synthetic mouse events.
 #pragma once
 
+#include "periph/Keyboard.h"
+
 #include <QByteArray>
 #include <QMouseEvent>
 #include <QString>
@@ -39,4 +41,14 @@ inline void Press(QWidget* w, QPoint at, Qt::MouseButton b = Qt::LeftButton) {
 }
 inline void Release(QWidget* w, QPoint at, Qt::MouseButton b = Qt::LeftButton) {
     SendMouse(w, QEvent::MouseButtonRelease, b, at, Qt::NoButton);
+}
+
+// Lets the paced key input settle as run ticks would: every queued change applied and the last
+// one held long enough for the next to come at once (a held machine strobes nothing, so each
+// change waits for the cap).
+inline void SettleKeys() {
+    for (int tick = 0; tick <= 2 * kKeySeenCapTicks; ++tick) {
+        KeyboardUpdate();
+        PacedKeyTick();
+    }
 }

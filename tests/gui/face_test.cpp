@@ -152,7 +152,9 @@ TEST_F(GeneratedFace, TheOffPictureOfTheSwitchShowsTheKnobLower) {
 // The character a legend stands for, where the key map can type it.
 std::string LegendOfCharacter(int c) {
     switch (c) {
-    case '*': return "\xC3\x97";
+    case '*':
+    case 'x':
+    case 'X': return "\xC3\x97";
     case '/': return "\xC3\xB7";
     case '-': return "\xE2\x88\x92";
     case ',': return ".";

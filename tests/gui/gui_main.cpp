@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -59,6 +62,10 @@ void SendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, QPoin
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The user's settings (zoom, window position) go to a folder of the test run's own.
+    QStandardPaths::setTestModeEnabled(true);
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -6,10 +6,12 @@
 #include "host/RunLoop.h"
 #include "host/qt/FaceLayout.h"
 #include "host/qt/Main.h"
+#include "host/qt/UserPrefs.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
@@ -28,6 +30,7 @@ protected:
     void SetUp() override {
         ResetMachine();
         g_messages.clear();
+        SaveUserPrefs(UserPrefs{}); // 100 %, centred, as the seed's window
     }
     void TearDown() override {
         Form.reset();
@@ -89,6 +92,7 @@ TEST_F(MainFormTest, StartsWithoutAnyFileAfterThreeMessagesInOrder) {
     Press(Form->FaceImage, KeyCentre(14));
     EXPECT_EQ(g_kbd.MouseKey, 14);
     Release(Form->FaceImage, KeyCentre(14));
+    SettleKeys();
     EXPECT_EQ(g_kbd.MouseKey, 0);
 }
 
@@ -144,6 +148,7 @@ TEST_F(MainFormTest, AClickInAKeyRectanglePressesTheKeyUnderItsStrobe) {
         EXPECT_EQ(g_cpu.KI, c.ki) << "code " << c.code;
         EXPECT_FALSE(Form->FollowingPointer());
         Release(Form->FaceImage, c.at);
+        SettleKeys();
         EXPECT_EQ(g_kbd.MouseKey, 0);
         EXPECT_EQ(g_cpu.KI, 0) << "released code " << c.code;
     }
@@ -190,21 +195,28 @@ TEST_F(MainFormTest, TheFaceOutsideTheKeysDragsTheWindow) {
     EXPECT_EQ(g_kbd.MouseKey, 0);
 }
 
-TEST_F(MainFormTest, TheRightButtonDoesNothingOnTheFaceAndTogglesTheSwitch) {
+TEST_F(MainFormTest, TheRightButtonOpensTheMenuOffTheKeysAndTogglesTheSwitch) {
     WriteAllFiles();
     Start();
     g_cpu.KC = 0x81;
     Press(Form->FaceImage, KeyCentre(14), Qt::RightButton);
     EXPECT_EQ(g_kbd.MouseKey, 0);
     EXPECT_EQ(g_cpu.KI, 0);
+    EXPECT_FALSE(Form->ContextMenu->isVisible()) << "on a key the right button does nothing";
     Press(Form->FaceImage, QPoint(300, 320), Qt::RightButton);
     EXPECT_FALSE(Form->FollowingPointer());
+    EXPECT_TRUE(Form->ContextMenu->isVisible());
     Release(Form->FaceImage, QPoint(300, 320), Qt::RightButton);
+    Form->ContextMenu->hide();
+    Press(Form->LcdImage, QPoint(10, 10), Qt::RightButton);
+    EXPECT_TRUE(Form->ContextMenu->isVisible()) << "on the LCD too";
+    Form->ContextMenu->hide();
 
     Press(Form->PwrSwImage, QPoint(5, 30), Qt::RightButton);
     EXPECT_EQ(g_run.PowerOn, 0);
     EXPECT_FALSE(Form->RunTimer->Enabled());
     EXPECT_EQ(Form->PwrSwImage->Picture(), Form->SwitchOffBitmap);
+    EXPECT_FALSE(Form->ContextMenu->isVisible());
 }
 
 TEST_F(MainFormTest, TwoSwitchClicksLeaveTheCalculatorOnAndFreshlyReset) {
@@ -268,6 +280,7 @@ TEST_F(MainFormTest, PcKeysOfTheTablePressTheirKeys) {
         QTest::keyPress(Form.get(), c.key);
         EXPECT_EQ(g_kbd.KeyboardKey, c.code) << "Qt key " << c.key;
         QTest::keyRelease(Form.get(), c.key);
+        SettleKeys();
         EXPECT_EQ(g_kbd.KeyboardKey, 0);
     }
     EXPECT_EQ(map[kMapLeft], 6);
@@ -277,6 +290,7 @@ TEST_F(MainFormTest, PcKeysOfTheTablePressTheirKeys) {
     QTest::keyPress(Form.get(), Qt::Key_Return);
     EXPECT_EQ(g_cpu.KI, 0x01);
     QTest::keyRelease(Form.get(), Qt::Key_Return);
+    SettleKeys();
     EXPECT_EQ(g_cpu.KI, 0x00);
 }
 
@@ -302,13 +316,14 @@ TEST_F(MainFormTest, CharactersGoThroughTheKeyMap) {
     };
     const Case cases[] = {
         {'7', 42}, {'0', 57}, {'.', 58}, {'*', 50}, {'/', 51}, {'-', 56},
-        {'+', 55}, {'%', 60}, {'=', 61}, {'$', 0},  {'q', 0},
+        {'+', 55}, {'%', 60}, {'=', 61}, {'x', 50}, {'$', 0},  {'q', 0},
     };
     for (const Case& c : cases) {
         g_kbd.KeyboardKey = 0;
         QTest::keyPress(Form.get(), c.ch);
         EXPECT_EQ(g_kbd.KeyboardKey, c.code) << "character " << c.ch;
         QTest::keyRelease(Form.get(), c.ch);
+        SettleKeys();
         EXPECT_EQ(g_kbd.KeyboardKey, 0);
     }
     // An auto-repeated release is not the key's release: the key stays down.
@@ -329,6 +344,7 @@ TEST_F(MainFormTest, DeactivationReleasesThePcKeyButNotTheMouseKey) {
     ASSERT_EQ(g_cpu.KI, 0x01);
     QEvent deactivate(QEvent::WindowDeactivate);
     QApplication::sendEvent(Form.get(), &deactivate);
+    SettleKeys();
     EXPECT_EQ(g_kbd.KeyboardKey, 0);
     EXPECT_EQ(g_kbd.MouseKey, 14);
     EXPECT_EQ(g_cpu.KI, 0x00) << "the update ran after the release";
@@ -341,12 +357,14 @@ TEST_F(MainFormTest, TheMinimiseButtonActsOnReleaseJudgedByThePress) {
     Press(Form->FaceImage, KeyCentre(14));
     Release(Form->FaceImage, QPoint(445, 542));
     EXPECT_FALSE(Form->isMinimized());
+    SettleKeys();
     // Pressed on the button, released far away: minimised.
     Press(Form->FaceImage, QPoint(441, 538));
     EXPECT_EQ(g_kbd.MouseKey, 1);
     EXPECT_FALSE(Form->isMinimized());
     Release(Form->FaceImage, QPoint(200, 100));
     EXPECT_TRUE(Form->isMinimized());
+    SettleKeys();
     EXPECT_EQ(g_kbd.MouseKey, 0);
 }
 

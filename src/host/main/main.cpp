@@ -1,8 +1,13 @@
-// The desktop program: the calculator window, then the debug window, then the event loop
-// until the calculator window closes.
+// The desktop program: the command line and the working folder, the calculator window, then
+// the debug window, then the event loop until the calculator window closes.
 #include "host/qt/Main.h"
 #include "debug/qt/Debug.h"
 #include "host/Report.h"
+#include "host/WorkFolder.h"
+#include "host/main/StartUp.h"
+#include "host/qt/Signals.h"
+
+#include "BuildInfo.h"
 
 #include <QApplication>
 #include <QString>
@@ -13,18 +18,26 @@ void ReportWarning(std::string_view text) {
 }
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    if (const auto status = PrepareStart(argc, argv)) return *status;
+    int qtArgc = 1; // the options are ours; Qt sees only the program's name
+    CatchPlatformFailure(true);
+    QApplication app(qtArgc, argv);
+    CatchPlatformFailure(false);
     QApplication::setApplicationDisplayName(QStringLiteral("Velmora Emulator"));
     QApplication::setApplicationName(QStringLiteral("Velmora Emulator"));
     // The debug window may outlive a close of the calculator window only until the event loop
     // ends: closing the calculator ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setDesktopFileName(QString::fromUtf8(kAppId));
+    if (const auto status = EnterChosenFolder()) return *status;
+    SeedDefaultFiles(DefaultFileFolders(ProgramFile()));
 
     TMainForm mainForm;
     // The debug window starts hidden; F3 in the calculator window and a stop of the run loop
     // (ShowDebuggerHook, set by the window itself) show it.
     TDebugForm debugForm;
     mainForm.ShowDebugger = [&debugForm] { debugForm.ShowDebugger(); };
+    WatchEndOfRun(mainForm); // signals and the end of the session close it as its button does
     QObject::connect(&mainForm, &TMainForm::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     mainForm.show();

@@ -8,6 +8,7 @@
 #include "host/RunLoop.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
+#include "tools/ToolArgs.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -173,11 +174,9 @@ void ApplyEvent(const KeyEvent& e) {
     if (e.Kind == 0) {
         KeyboardKeyUp();
     } else if (e.Source == 0) {
-        g_kbd.KeyboardKey = e.Code;
-        KeyboardUpdate();
+        SetKeySlot(KeySlot::Keyboard, e.Code);
     } else if (e.Character < 0) {
-        g_kbd.KeyboardKey = kEnterKey;
-        KeyboardUpdate();
+        SetKeySlot(KeySlot::Keyboard, kEnterKey);
     } else {
         KeyboardChar(e.Character); // pressed only for 32..127 with a key in KeyMap
     }
@@ -332,6 +331,7 @@ int main(int argc, char** argv) {
     app.add_option("--lcd-png", o.PngPath, "Redraw and write the 192x128 LCD image as PNG")
         ->type_name("FILE");
     app.add_flag("--lcd-text", o.LcdText, "Print the 64 display lines, # dark, . light");
+    AddVersionFlag(app, "velmora-headless");
 
     std::vector<SetCommand> sets;
     std::vector<KeyEvent> events;
@@ -346,6 +346,9 @@ int main(int argc, char** argv) {
         if (app.count("--ms")) ms = ParseCount(o.Ms, "--ms");
     } catch (const CLI::CallForHelp&) {
         std::printf("%s", app.help().c_str());
+        return kExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        std::printf("%s\n", e.what());
         return kExitOk;
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "velmora-headless: %s\n%s", e.what(), app.help().c_str());
