@@ -43,7 +43,7 @@ std::vector<std::string> PaneLines(const PaneDrawing& drawing, int rows) {
 namespace {
 
 std::string Hex(unsigned value, int digits) {
-    char buf[8];
+    char buf[16]; // up to 8 digits of a 32-bit value, and the terminator
     std::snprintf(buf, sizeof buf, "%0*X", digits, value);
     return buf;
 }

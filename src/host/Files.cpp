@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 ImageFileState g_imageFiles;
+std::filesystem::path g_fileFolder;
 
 namespace {
 // What ram.bin and register.bin hold as far as this run knows: the images as loaded or as last
@@ -81,6 +82,11 @@ int32_t ReadSetting(std::string_view file, std::string_view key, int32_t fallbac
 
 // --- Image files ----------------------------------------------------------------------------
 
+// Where the file of that bare name lives: in g_fileFolder, or the current directory.
+std::filesystem::path InFolder(const char* name) {
+    return g_fileFolder.empty() ? std::filesystem::path(name) : g_fileFolder / name;
+}
+
 std::string ErrorText(int error) {
     return std::error_code(error, std::generic_category()).message();
 }
@@ -89,7 +95,8 @@ std::string ErrorText(int error) {
 // we may not search, say) counts as present, so that the read reports the error.
 bool FileExists(const char* name) {
     std::error_code ec;
-    return std::filesystem::status(name, ec).type() != std::filesystem::file_type::not_found;
+    return std::filesystem::status(InFolder(name), ec).type() !=
+           std::filesystem::file_type::not_found;
 }
 
 enum class ReadResult { Missing, Loaded, Failed };
@@ -100,7 +107,7 @@ ReadResult ReadImage(const char* name, uint8_t* dest, size_t size) {
     if (!FileExists(name)) return ReadResult::Missing;
     std::vector<uint8_t> buffer(size);
     errno = 0;
-    std::FILE* f = std::fopen(name, "rb");
+    std::FILE* f = std::fopen(InFolder(name).c_str(), "rb");
     if (!f) {
         ReportWarning("Cannot read the file " + std::string(name) + ": " + ErrorText(errno));
         return ReadResult::Failed;
@@ -131,12 +138,13 @@ int SystemRename(const char* from, const char* to) {
 // Where the bytes of NAME really belong: the file itself, or the file a symbolic link points
 // at, so that replacing it leaves the link in place.
 std::filesystem::path SaveTarget(const char* name) {
+    const std::filesystem::path path = InFolder(name);
     std::error_code ec;
-    if (std::filesystem::is_symlink(std::filesystem::symlink_status(name, ec))) {
-        std::filesystem::path target = std::filesystem::weakly_canonical(name, ec);
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
+        std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
         if (!ec) return target;
     }
-    return name;
+    return path;
 }
 
 // Syncs the directory that holds PATH, so that the rename itself reaches the disk. Not every
@@ -264,8 +272,8 @@ std::optional<std::string_view> FindIniValue(std::string_view file, std::string_
 
 void LoadSettings() {
     std::error_code ec;
-    std::filesystem::path path = std::filesystem::absolute(kSettingsFile, ec);
-    if (ec) path = kSettingsFile;
+    std::filesystem::path path = std::filesystem::absolute(InFolder(kSettingsFile), ec);
+    if (ec) path = InFolder(kSettingsFile);
     std::string text;
     if (std::ifstream in{path, std::ios::binary}) {
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -4,12 +4,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
 inline constexpr const char* kSettingsFile = "velmora.ini";
 inline constexpr int32_t kDefaultOscFreq = 2000;
 inline constexpr int32_t kDefaultSelfTest = 0;
+
+// The folder in which the files below are looked for and written; empty (as the programs leave
+// it) means the current directory. Messages name the files by their bare names all the same.
+extern std::filesystem::path g_fileFolder;
 
 // Reads "velmora.ini" (section Settings: OscFreq, SelfTest) into g_run. A missing file,
 // section or key, or a value that is not an integer, gives the default.

@@ -24,6 +24,11 @@ struct RunState {
     uint8_t PowerOn = 0;
     int32_t OscFreq = 2000; // settings: kHz
     int32_t SelfTest = 0;   // settings: refresh ticks of the self-test hold
+    // For the programs that report their runs (velmora-headless, the Python module): with
+    // CountSteps set, the run tick counts the steps it runs and their cycles.
+    uint8_t CountSteps = 0;
+    int64_t StepsRun = 0;
+    int64_t CyclesRun = 0;
 };
 
 extern RunState g_run;

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-KeyboardState g_kbd;
+alignas(64) KeyboardState g_kbd; // on a cache line, as g_cpu
 PacedKeyState g_pacedKeys;
 
 namespace {

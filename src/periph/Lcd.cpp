@@ -7,7 +7,7 @@
 #include <cstring>
 #include <iterator>
 
-LcdState g_lcd;
+alignas(64) LcdState g_lcd; // on a cache line, as g_cpu
 
 void LcdReset() {
     g_lcd.RowCycles = 0;
