@@ -757,3 +757,43 @@ TEST_F(Firmware, SurvivesAMonkeySoak) {
     s = Press("ac 1 / 8 =");
     EXPECT_EQ(RecordValue(s.Ram, kRecAns), 0.125) << "a second run after the soak";
 }
+
+// A state saved in the middle of a calculation and loaded by another run of the program goes on
+// with it; the second run's key times count from the loaded state.
+TEST_F(Firmware, AStateCarriesACalculationIntoTheNextRun) {
+    ExpectBothWays(Run("--type '12+' --ms 2000 --save-state s.vst"), ScreenOf("12", "12", '+'),
+                   "before the save");
+    fs::remove(dir_ / "ram.bin"); // the state alone brings the memory
+    ExpectBothWays(Run("--load-state s.vst --type '34=' --ms 2000"), ScreenOf("46"),
+                   "after the load");
+}
+
+// Two seconds, a save, a load in a new run and two more seconds leave exactly what four seconds
+// in one run leave, with keys pressed in both halves (one right at the seam).
+TEST_F(Firmware, ARunSplitByAStateEndsAsTheWholeRun) {
+    const auto keys = [](const std::vector<std::pair<int, int>>& presses, int shift) {
+        std::string args;
+        for (const auto& [at, code] : presses)
+            args += " --key " + std::to_string(at - shift) + ":" + std::to_string(code) + ":90";
+        return args;
+    };
+    const std::vector<std::pair<int, int>> first = {{600, kDigitKey[7]},
+                                                    {800, kTimes},
+                                                    {1000, kDigitKey[6]},
+                                                    {1500, kPlus},
+                                                    {1700, kDigitKey[1]}};
+    const std::vector<std::pair<int, int>> second = {
+        {2000, kDigitKey[2]}, {2300, kDivide}, {2700, kDigitKey[4]}, {3300, kEquals}};
+    std::vector<std::pair<int, int>> all = first;
+    all.insert(all.end(), second.begin(), second.end());
+
+    const Screen whole = Run("--ms 4000" + keys(all, 0));
+    fs::remove(dir_ / "ram.bin");
+    fs::remove(dir_ / "register.bin");
+    Run("--ms 2000" + keys(first, 0) + " --save-state half.vst");
+    const Screen split = Run("--load-state half.vst --ms 2000" + keys(second, 2000));
+    ExpectBothWays(whole, ScreenOf("13.5"), "the whole run"); // (7 x 6 + 12) / 4
+    EXPECT_EQ(split.Dump, whole.Dump);
+    EXPECT_EQ(split.Dots, whole.Dots);
+    EXPECT_EQ(split.Text, whole.Text);
+}
