@@ -761,11 +761,11 @@ TEST_F(Firmware, SurvivesAMonkeySoak) {
 // A state saved in the middle of a calculation and loaded by another run of the program goes on
 // with it; the second run's key times count from the loaded state.
 TEST_F(Firmware, AStateCarriesACalculationIntoTheNextRun) {
-    ExpectBothWays(Run("--type '12+' --ms 2000 --save-state s.vst"), ScreenOf("12", "12", '+'),
+    ExpectBothWays(Run("--type '12+' --ms 2000 --save-state s.vst"), ScreenOf(kStatus, "12+", ""),
                    "before the save");
     fs::remove(dir_ / "ram.bin"); // the state alone brings the memory
-    ExpectBothWays(Run("--load-state s.vst --type '34=' --ms 2000"), ScreenOf("46"),
-                   "after the load");
+    ExpectBothWays(Run("--load-state s.vst --type '34=' --ms 2000"),
+                   ScreenOf(kStatus, "12+34", "46"), "after the load");
 }
 
 // Two seconds, a save, a load in a new run and two more seconds leave exactly what four seconds
@@ -778,12 +778,14 @@ TEST_F(Firmware, ARunSplitByAStateEndsAsTheWholeRun) {
         return args;
     };
     const std::vector<std::pair<int, int>> first = {{600, kDigitKey[7]},
-                                                    {800, kTimes},
+                                                    {800, kKeyNames.at("*")},
                                                     {1000, kDigitKey[6]},
-                                                    {1500, kPlus},
+                                                    {1500, kKeyNames.at("+")},
                                                     {1700, kDigitKey[1]}};
-    const std::vector<std::pair<int, int>> second = {
-        {2000, kDigitKey[2]}, {2300, kDivide}, {2700, kDigitKey[4]}, {3300, kEquals}};
+    const std::vector<std::pair<int, int>> second = {{2000, kDigitKey[2]},
+                                                     {2300, kKeyNames.at("/")},
+                                                     {2700, kDigitKey[4]},
+                                                     {3300, kKeyNames.at("=")}};
     std::vector<std::pair<int, int>> all = first;
     all.insert(all.end(), second.begin(), second.end());
 
@@ -792,7 +794,7 @@ TEST_F(Firmware, ARunSplitByAStateEndsAsTheWholeRun) {
     fs::remove(dir_ / "register.bin");
     Run("--ms 2000" + keys(first, 0) + " --save-state half.vst");
     const Screen split = Run("--load-state half.vst --ms 2000" + keys(second, 2000));
-    ExpectBothWays(whole, ScreenOf("13.5"), "the whole run"); // (7 x 6 + 12) / 4
+    ExpectBothWays(whole, ScreenOf(kStatus, "7×6+12÷4", "45"), "the whole run");
     EXPECT_EQ(split.Dump, whole.Dump);
     EXPECT_EQ(split.Dots, whole.Dots);
     EXPECT_EQ(split.Text, whole.Text);
