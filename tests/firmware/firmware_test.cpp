@@ -576,6 +576,26 @@ TEST_F(Firmware, MenuShowsItsItemsAndAbout) {
     ExpectBothWays(Press("ac menu ac"), ScreenOf(kStatus, "", "0"), "ac leaves");
 }
 
+// Every item of the submenus stays on its own line (a text longer than the line would run
+// into the next one).
+TEST_F(Firmware, SubmenusShowEachItemOnItsLine) {
+    const struct {
+        const char* keys;
+        std::vector<std::string> lines; // lines 1 to 7
+    } cases[] = {
+        {"menu 1",
+         {"ANGLE UNIT", "▶1 Degrees", " 2 Radians", " 3 Grads", "", "", "▲▼ SELECT  = OK"}},
+        {"menu 2",
+         {"NUMBER FORMAT", "▶1 NORM", " 2 FIX n places", " 3 SCI n digits", "", "",
+          "▲▼ SELECT  = OK"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> expected = {Left("   DEG NORM")};
+        for (const std::string& l : c.lines) expected.push_back(Left(l));
+        ExpectBothWays(Press(std::string("ac ") + c.keys), expected, c.keys);
+    }
+}
+
 TEST_F(Firmware, MemoriesAnsSettingsAndHistoryAreKeptAcrossRuns) {
     ExpectLine(Press("6 * 7 = sto 4 m+ drg mode 2"), 0, Left("   RAD FIX2    M"), "first run");
     Screen s = Press("rcl 4"); // the next start of the program
