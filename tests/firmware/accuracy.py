@@ -7,7 +7,8 @@ signature, so it keeps them), and velmora-headless types "f RCL d =" for each th
 face's keys. The results are read from the history in ram.bin (the result record of each
 entry, 15 digits) and rounded to the 10 digits NORM shows; the error of that shown value
 is measured in units of its 10th significant digit against the exact value worked out at
-50 digits. sin, cos and tan are also allowed an absolute error of 1E-10 (near their zeros).
+50 digits. sin, cos and tan are also allowed an absolute error of 1E-10 (near their zeros);
+for them the largest relative error (but for exact zeros) is printed too.
 
     tests/firmware/accuracy.py BUILD_DIR [--count N] [--seed S] [--only f,g] [--time]
 
@@ -452,6 +453,7 @@ def measure(runner, work, name, desc, count, rng, timing=None):
     args = [sig12(desc['args'](rng)) for _ in range(count)]
     worst, worst_arg, total, bad, skipped = D(0), None, D(0), [], 0
     slowest, slowest_arg = 0, None
+    worst_rel, worst_rel_arg = D(0), None  # sin, cos, tan: relative, but for exact zeros
     for start in range(0, count, per_run):
         batch = args[start:start + per_run]
         results, times = run_batch(runner, work, desc, batch, timing)
@@ -478,6 +480,9 @@ def measure(runner, work, name, desc, count, rng, timing=None):
             s = shown(got)
             unit = ulp10(exact) if exact != 0 else D('1e-99')
             if desc['trig']:
+                # Exact zeros (sin 180°) come out of the reference as about 1E-60.
+                if abs(exact) > D('1e-40') and abs(s - exact) / unit > worst_rel:
+                    worst_rel, worst_rel_arg = abs(s - exact) / unit, a
                 unit = max(unit, D('1e-10'))
             err = abs(s - exact) / unit
             total += err
@@ -489,6 +494,9 @@ def measure(runner, work, name, desc, count, rng, timing=None):
     mean = total / checked if checked else D(0)
     print(f'{name:10s} {count:5d} arguments ({skipped} outside the range), largest error '
           f'{float(worst):.3f} units of the 10th digit (at {worst_arg}), mean {float(mean):.3f}')
+    if desc['trig']:
+        print(f'{"":10s} relative error: largest {float(worst_rel):.3f} '
+              f'(at {worst_rel_arg})')
     if timing:
         print(f'{"":10s} slowest {slowest / CLOCK_KHZ:.1f} ms at {CLOCK_KHZ} kHz (at {slowest_arg})')
     return bad, slowest
