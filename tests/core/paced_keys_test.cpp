@@ -347,8 +347,8 @@ bool LoadFile(const std::string& path, uint8_t* dest, size_t size) {
 }
 
 std::string ResultLine() {
-    // Text line 5 of the firmware's text area (docs/firmware.md), blanks dropped.
-    std::string line(reinterpret_cast<const char*>(g_cpu.Ram + 0x100 + 5 * 12), 12);
+    // Text line 7 of the firmware's text area (docs/firmware.md), blanks dropped.
+    std::string line(reinterpret_cast<const char*>(g_cpu.Ram + 0x100 + 7 * 16), 16);
     line.erase(std::remove(line.begin(), line.end(), ' '), line.end());
     return line;
 }

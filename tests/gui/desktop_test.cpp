@@ -383,7 +383,7 @@ TEST(DesktopProcess, ASignalEndsTheProgramWithItsMemorySaved) {
         program.setWorkingDirectory(dir.Path(""));
         program.start(QStringLiteral(VELMORA_PROGRAM), {});
         ASSERT_TRUE(program.waitForStarted(5000));
-        // Up and running: the firmware has written its title into the text area by then.
+        // Up and running: the firmware has written its status line into the text area by then.
         QTest::qWait(1500);
         ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), signal), 0);
         ASSERT_TRUE(program.waitForFinished(10000)) << "signal " << signal;
@@ -391,7 +391,7 @@ TEST(DesktopProcess, ASignalEndsTheProgramWithItsMemorySaved) {
         EXPECT_EQ(program.exitCode(), 0);
         const QByteArray ram = dir.Read("ram.bin");
         ASSERT_EQ(ram.size(), kRamBytes) << "signal " << signal;
-        EXPECT_EQ(ram.mid(0x100, 12), QByteArray("VELMORA CALC"));
+        EXPECT_EQ(ram.mid(0x100, 16), QByteArray("   DEG NORM     "));
         EXPECT_EQ(dir.Read("register.bin").size(), kRegBytes);
     }
 }
