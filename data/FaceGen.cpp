@@ -24,6 +24,12 @@ namespace {
 
 const QString kFontFamily = QStringLiteral("Liberation Sans");
 
+// The second legends (what a key does after SHIFT) are printed in this colour on the body, in
+// a strip at the top of the key's rectangle; the keys of a block that has any second legend are
+// drawn that much lower.
+const QColor kShiftColour(0xf2, 0xa9, 0x3b);
+constexpr int kShiftStrip = 11;
+
 struct Palette {
     QColor face, shadow, text;
 };
@@ -34,6 +40,7 @@ Palette PaletteOf(KeyStyle style) {
         return {QColor(0x25, 0x29, 0x30), QColor(0x0c, 0x0d, 0x10), QColor(0xc8, 0xcc, 0xd2)};
     case KeyStyle::Power:
         return {QColor(0x3b, 0x41, 0x4a), QColor(0x15, 0x17, 0x1b), QColor(0xff, 0x70, 0x60)};
+    case KeyStyle::Shift: return {QColor(0x3b, 0x41, 0x4a), QColor(0x15, 0x17, 0x1b), kShiftColour};
     case KeyStyle::Function:
         return {QColor(0x3b, 0x41, 0x4a), QColor(0x15, 0x17, 0x1b), QColor(0xf2, 0xf2, 0xf2)};
     case KeyStyle::Memory:
@@ -86,7 +93,8 @@ void DrawArrow(QPainter& p, const QRectF& r, char dir, const QColor& colour) {
     p.drawPolygon(tri);
 }
 
-// Text centred in r, shrunk until it fits; "a^b" draws b as a raised exponent.
+// Text centred in r, shrunk until it fits; "a^b" draws b as a raised exponent, "^ab" draws a
+// raised in front of b.
 void DrawLegend(QPainter& p, const QRectF& r, std::string_view legend, double size, bool bold,
                 const QColor& colour) {
     if (legend.size() == 3 && legend[0] == '<' && legend[2] == '>') {
@@ -94,6 +102,20 @@ void DrawLegend(QPainter& p, const QRectF& r, std::string_view legend, double si
         return;
     }
     const QString text = QString::fromUtf8(legend.data(), static_cast<qsizetype>(legend.size()));
+    if (text.startsWith(QLatin1Char('^'))) {
+        const QString raised = text.mid(1, 1), base = text.mid(2);
+        const QFont font = LegendFont(size, bold), small = LegendFont(size * 0.68, bold);
+        const QFontMetricsF fm(font), sm(small);
+        const double width = sm.horizontalAdvance(raised) + fm.horizontalAdvance(base);
+        const double x = r.center().x() - width / 2;
+        const double baseline = r.center().y() + (fm.ascent() - fm.descent()) / 2;
+        p.setPen(colour);
+        p.setFont(small);
+        p.drawText(QPointF(x, baseline - fm.ascent() * 0.45), raised);
+        p.setFont(font);
+        p.drawText(QPointF(x + sm.horizontalAdvance(raised), baseline), base);
+        return;
+    }
     const qsizetype caret = text.indexOf(QLatin1Char('^'));
     const QString base = caret < 0 ? text : text.left(caret);
     const QString raised = caret < 0 ? QString() : text.mid(caret + 1);
@@ -118,9 +140,14 @@ void DrawLegend(QPainter& p, const QRectF& r, std::string_view legend, double si
     }
 }
 
-void DrawKey(QPainter& p, const QRect& hit, const KeyLegend& legend) {
+void DrawKey(QPainter& p, const QRect& hit, const KeyLegend& legend, bool strip) {
     const Palette pal = PaletteOf(legend.style);
-    const QRectF r(hit);
+    QRectF r(hit);
+    if (strip) {
+        const QRectF above(r.left() - 4, r.top(), r.width() + 8, kShiftStrip);
+        if (!legend.shifted.empty()) DrawLegend(p, above, legend.shifted, 11, true, kShiftColour);
+        r.setTop(r.top() + kShiftStrip);
+    }
     const double radius = legend.style == KeyStyle::Window ? 3 : 5;
     // The key's base (its shadow) fills the whole hit rectangle; the cap sits on its top.
     p.setPen(Qt::NoPen);
@@ -245,11 +272,13 @@ QImage DrawFace() {
 
     // Keys, straight from the hit table.
     for (const KeyGroup& g : kKeyGroups) {
+        bool strip = false;
+        for (int n = 0; n < g.keys; ++n) strip |= !kKeyLegends[g.firstCode + n - 1].shifted.empty();
         for (int n = 0; n < g.keys; ++n) {
             const int code = g.firstCode + n;
             const QRect hit(g.left + (n % g.columns) * g.pitchX, g.top + (n / g.columns) * g.pitchY,
                             g.width, g.height);
-            DrawKey(p, hit, kKeyLegends[code - 1]);
+            DrawKey(p, hit, kKeyLegends[code - 1], strip);
         }
     }
     p.end();

@@ -1,16 +1,18 @@
 // What is printed on every key of the face, by key code. The firmware gives the keys their
 // meaning; this table is the legend the face shows and the one the firmware is written to.
+// A key's second legend, printed on the body above it, is what the key does after SHIFT.
 #pragma once
 
 #include <array>
 #include <string_view>
 
-enum class KeyStyle { Window, Power, Function, Memory, Digit, Operator, Clear, Equals };
+enum class KeyStyle { Window, Power, Shift, Function, Memory, Digit, Operator, Clear, Equals };
 
 struct KeyLegend {
     int code;
     std::string_view text; // UTF-8; "a^b" prints b raised; "<L>" "<R>" "<U>" "<D>" are arrows
     KeyStyle style;
+    std::string_view shifted = {}; // the second legend, after SHIFT; "" for none
 };
 
 // clang-format off
@@ -20,23 +22,26 @@ inline constexpr KeyLegend kKeyLegends[] = {
     {  2, "\xC3\x97",     KeyStyle::Window },     // × close
     // The row under the display.
     {  3, "OFF",   KeyStyle::Power },
-    {  4, "SHIFT", KeyStyle::Function },
+    {  4, "SHIFT", KeyStyle::Shift },
     {  5, "MODE",  KeyStyle::Function },
     {  6, "<L>",   KeyStyle::Function },
     {  7, "<U>",   KeyStyle::Function },
     {  8, "<D>",   KeyStyle::Function },
     {  9, "<R>",   KeyStyle::Function },
     // Scientific block beside the display, 4 x 5.
-    { 10, "sin",   KeyStyle::Function }, { 11, "cos",  KeyStyle::Function },
-    { 12, "tan",   KeyStyle::Function }, { 13, "\xCF\x80", KeyStyle::Function },  // π
+    { 10, "sin",   KeyStyle::Function, "sin^-1" }, { 11, "cos",  KeyStyle::Function, "cos^-1" },
+    { 12, "tan",   KeyStyle::Function, "tan^-1" },
+    { 13, "\xCF\x80", KeyStyle::Function, "e" },                                    // π, e
     { 14, "log",   KeyStyle::Function }, { 15, "ln",   KeyStyle::Function },
     { 16, "10^x",  KeyStyle::Function }, { 17, "e^x",  KeyStyle::Function },
-    { 18, "x^2",   KeyStyle::Function }, { 19, "\xE2\x88\x9A", KeyStyle::Function },  // √
-    { 20, "x^y",   KeyStyle::Function }, { 21, "1/x",  KeyStyle::Function },
+    { 18, "x^2",   KeyStyle::Function, "x^3" },
+    { 19, "\xE2\x88\x9A", KeyStyle::Function, "\xE2\x88\x9B" },                     // √, ∛
+    { 20, "x^y",   KeyStyle::Function, "^x\xE2\x88\x9A" },                             // x-th root
+    { 21, "1/x",  KeyStyle::Function },
     { 22, "(",     KeyStyle::Function }, { 23, ")",    KeyStyle::Function },
     { 24, "n!",    KeyStyle::Function }, { 25, "HYP",  KeyStyle::Function },
     { 26, "DRG",   KeyStyle::Function }, { 27, "nPr",  KeyStyle::Function },
-    { 28, "nCr",   KeyStyle::Function }, { 29, "RND",  KeyStyle::Function },
+    { 28, "nCr",   KeyStyle::Function }, { 29, "RND",  KeyStyle::Function, "Ran#" },
     // Memory block left of the number pad, 3 x 4.
     { 30, "MENU",  KeyStyle::Memory }, { 31, "ANS",  KeyStyle::Memory },
     { 32, "SWAP",  KeyStyle::Memory },
@@ -44,7 +49,7 @@ inline constexpr KeyLegend kKeyLegends[] = {
     { 35, "STO",   KeyStyle::Memory },
     { 36, "M+",    KeyStyle::Memory }, { 37, "M\xE2\x88\x92", KeyStyle::Memory },  // M−
     { 38, "RCL",   KeyStyle::Memory },
-    { 39, "a b/c", KeyStyle::Memory }, { 40, "EXP",  KeyStyle::Memory },
+    { 39, "a b/c", KeyStyle::Memory, "d/c" }, { 40, "EXP",  KeyStyle::Memory },
     { 41, "(\xE2\x88\x92)", KeyStyle::Memory },                                     // (−)
     // The number pad, 5 x 4.
     { 42, "7", KeyStyle::Digit }, { 43, "8", KeyStyle::Digit }, { 44, "9", KeyStyle::Digit },

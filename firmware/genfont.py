@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
-"""Writes font.asm, the firmware's 8 x 8 character set, from the glyph drawings below.
+"""Writes font.asm, the firmware's character set, from the glyph drawings below.
 
-Every printable ASCII character 32..127 has a drawing of 7 rows of 5 dots ('#' dark, '.' light).
-In the cell the glyph sits in dot columns 1..5 (bits 6..2 of each byte, bit 7 is the leftmost
-dot) and rows 0..6; row 7 stays empty, it is where the entry cursor blinks.
+Every printable ASCII character 32..127 and the calculator's signs 128..142 have a drawing of
+7 rows of 5 dots ('#' dark, '.' light). A glyph is stored as 8 bytes, one a dot row, the dots in
+bits 6..2 (bit 7 is the leftmost dot); bit 7 and bits 1..0 and row 7 stay empty. On the screen a
+character cell is 6 dots wide (16 cells a line): the glyph's 5 dots and, on their left, the empty
+column where the insertion cursor is drawn.
 Run it after changing a drawing:  python3 firmware/genfont.py > firmware/font.asm
 """
+
+LAST = 142  # the last character with a glyph
 
 GLYPHS = {
     ' ': ".....|.....|.....|.....|.....|.....|.....",
@@ -18,7 +22,7 @@ GLYPHS = {
     "'": "..#..|..#..|.#...|.....|.....|.....|.....",
     '(': "...#.|..#..|.#...|.#...|.#...|..#..|...#.",
     ')': ".#...|..#..|...#.|...#.|...#.|..#..|.#...",
-    '*': ".....|#...#|.#.#.|..#..|.#.#.|#...#|.....",
+    '*': ".....|..#..|#.#.#|.###.|#.#.#|..#..|.....",
     '+': ".....|..#..|..#..|#####|..#..|..#..|.....",
     ',': ".....|.....|.....|.....|.##..|..#..|.#...",
     '-': ".....|.....|.....|#####|.....|.....|.....",
@@ -104,6 +108,22 @@ GLYPHS = {
     '}': ".#...|..#..|..#..|...#.|..#..|..#..|.#...",
     '~': ".....|.....|.#...|#.#.#|...#.|.....|.....",
     '\x7f': "#####|#####|#####|#####|#####|#####|#####",
+    # Characters 128 and up: the calculator's own signs.
+    '\x80': ".....|#...#|.#.#.|..#..|.#.#.|#...#|.....",   # 128 times
+    '\x81': ".....|..#..|.....|#####|.....|..#..|.....",   # 129 divided by
+    '\x82': "....#|....#|....#|....#|....#|#####|.....",   # 130 fraction mark
+    '\x83': ".....|.....|.###.|.....|.....|.....|.....",   # 131 negative sign (-)
+    '\x84': ".##..|#..#.|..#..|.#...|####.|.....|.....",   # 132 squared
+    '\x85': "###..|...#.|.##..|...#.|###..|.....|.....",   # 133 cubed
+    '\x86': "....#|...##|##..#|....#|....#|.....|.....",   # 134 raised -1
+    '\x87': ".....|#####|.#.#.|.#.#.|.#.#.|.#..#|.....",   # 135 pi
+    '\x88': "..###|..#..|..#..|#.#..|.##..|..#..|.....",   # 136 root
+    '\x89': "#.#..|.#...|#.#..|.....|.....|.....|.....",   # 137 raised x
+    '\x8a': ".....|..#..|.###.|#####|.....|.....|.....",   # 138 up
+    '\x8b': ".....|#####|.###.|..#..|.....|.....|.....",   # 139 down
+    '\x8c': "...#.|..##.|.###.|..##.|...#.|.....|.....",   # 140 left
+    '\x8d': ".#...|.##..|.###.|.##..|.#...|.....|.....",   # 141 right
+    '\x8e': ".##..|#..#.|.##..|.....|.....|.....|.....",   # 142 degree
 }
 
 
@@ -122,18 +142,22 @@ def glyph_bytes(art):
 
 
 def main():
-    assert len(GLYPHS) == 96
+    assert len(GLYPHS) == LAST - 31
     seen = {}
-    print("; font.asm: the 8 x 8 character set, written by genfont.py from its drawings; do not edit.")
-    print("; Glyph g (character 32 + g) is the 8 bytes at font + 8 x g, top row first; bit 7 of a")
-    print("; byte is the leftmost dot. Row 7 of every glyph is empty: the entry cursor blinks there.")
+    print("; font.asm: the character set, written by genfont.py from its drawings; do not edit.")
+    print("; Glyph g (character 32 + g, up to character %d) is the 8 bytes at font + 8 x g, top row" % LAST)
+    print("; first; its 5 dots are bits 6..2 of a byte (bit 7 is the leftmost dot).")
     print("font:")
-    for code in range(32, 128):
+    for code in range(32, LAST + 1):
         data = glyph_bytes(GLYPHS[chr(code)])
         key = tuple(data)
         assert key not in seen, f"{chr(code)!r} draws like {seen[key]!r}"
         seen[key] = chr(code)
-        shown = chr(code) if 32 < code < 127 else ('space' if code == 32 else 'block')
+        names = {32: 'space', 127: 'block', 128: 'times', 129: 'divided by', 130: 'fraction mark',
+                 131: 'negative sign', 132: 'squared', 133: 'cubed', 134: 'raised -1', 135: 'pi',
+                 136: 'root', 137: 'raised x', 138: 'up', 139: 'down', 140: 'left', 141: 'right',
+                 142: 'degree'}
+        shown = names.get(code, chr(code))
         print("        db " + ", ".join(f"0x{b:02X}" for b in data) + f"   ; {code:3d} {shown}")
 
 

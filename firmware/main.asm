@@ -1,6 +1,6 @@
 
 ; ============================================================================================
-; main.asm: power-up, the idle loop, the timer interrupt and the key dispatch
+; main.asm: power-up, the idle loop, the timer interrupt, the cursor and the key dispatch
 ; ============================================================================================
 
         org 0
@@ -16,7 +16,8 @@ reset:
 
 ; --------------------------------------------------------------------------------------------
 ; main_loop: waits for a key with wai (woken by a key or by the timer interrupt), runs the
-; key's action, redraws the screen, then waits until every key is up again.
+; key's action, redraws the screen, then waits until that key is up again. A key pressed
+; meanwhile (while a long calculation ran) is the next one, not part of the wait.
 ; --------------------------------------------------------------------------------------------
 main_loop:
         pst ky, KC_ALL
@@ -26,89 +27,176 @@ main_loop:
 ml_key:
         cal scan_keys                   ; r84 := key code, 0 if it went away
         tsb r84, 0
-        jmp z, ml_release
+        jmp z, main_loop
+ml_run:
+        ldw iy, KEY_DOWN - 1
+        st (iy+1), r84
         cal dispatch_key
         cal render
 ml_release:
         pst ky, KC_ALL
         jmp nk, main_loop
+        cal scan_keys
+        tsb r84, 0
+        jmp z, main_loop
+        ldw iy, KEY_DOWN - 1
+        ld r34, (iy+1)
+        tsb r34, r84
+        jmp nz, ml_run                  ; another key: the next one
+        pst ky, KC_ALL
         wai
         jmp ml_release
 
 ; --------------------------------------------------------------------------------------------
-; dispatch_key: runs the action of a key through the key table.
-; Takes r84 = key code 1..62. The action gets r84 = the code and r85 = r50 = the table
-; argument.
+; dispatch_key: runs the action of a key through the key table (external.asm): six bytes a
+; key, the action and its argument, then the action after SHIFT and its argument.
+; Takes r84 = key code 1..62. The action gets r84 = the code, r50 = the argument,
+; r48 = SHIFT and r51 = HYP as they were before the key (both are cleared for it).
 ; Returns whatever the action returns. Clobbers everything the actions clobber, ix.
 ; --------------------------------------------------------------------------------------------
 dispatch_key:
-        ld r44, 0                       ; a new key clears the key code on the status line
-        ldw ix, key_actions             ; 3 bytes a key: action high, action low, argument
+        ld r44, 0                       ; a new key clears the key code on the note line
+        ld r82, r41                     ; (through an upper register)
+        ld r48, r82
+        ld r82, r42
+        ld r51, r82
+        ld r41, 0
+        ld r42, 0
+        tsb r40, ST_MENU
+        jmp z, menu_key
+        tsb r40, ST_ERROR
+        jmp nz, dk_table
+        tsb r84, 46                     ; an error waits for AC, DEL or OFF
+        jmp z, dk_table
+        tsb r84, 45
+        jmp z, dk_table
+        tsb r84, 3
+        rtn nz
+dk_table:
+        ldw ix, key_actions
         adw ix, r84
         adw ix, r84
         adw ix, r84
-        ld r88, (ix)+
+        adw ix, r84
+        adw ix, r84
+        adw ix, r84
+        tsb r48, 0
+        jmp z, dk_normal
+        adw ix, 3
+dk_normal:
+        ld r88, (ix)+                   ; action high, low, argument
         ld r24, (ix)+
-        ld r85, (ix)+
-        ld r50, r85                     ; the argument again, where calls leave it alone
+        ld r50, (ix)+
+        tsb r43, PR_NONE                ; a prompt takes a digit; any other key cancels it
+        jmp z, dk_go
+        tsb r88, high(k_token)
+        jmp nz, dk_cancel
+        tsb r24, low(k_token)
+        jmp nz, dk_cancel
+        tsb r50, 10
+        jmp c, prompt_digit
+dk_cancel:
+        ld r43, PR_NONE
+dk_go:
         ijmp r88, r24                   ; the action returns to our caller
 
 ; --------------------------------------------------------------------------------------------
 ; isr_timer: interrupt source 3, the LCD timer, every TIMER_ROWS display rows. Every
 ; BLINK_TICKS interrupts it turns the cursor phase over and redraws the cursor.
-; Takes nothing; changes only its own registers r96..r101, r22, r23 (f, DS and iy are saved).
+; Takes nothing; changes only its own registers (f, DS and iy are saved).
 ; --------------------------------------------------------------------------------------------
 isr_timer:
         gst r97, f
-        gst r23, ds
+        gst r53, ds
         ld r96, r57                     ; iy low
-        ld r22, r121                    ; iy high
+        ld r52, r121                    ; iy high
         pst ds, DS_MAIN
         ad r98, 1
         tsb r98, BLINK_TICKS
         jmp c, it_done
         ld r98, 0
         xr r99, 1
-        cal draw_cursor
+        cal draw_caret
 it_done:
         ld r57, r96
-        ld r121, r22
-        pst ds, r23
+        ld r121, r52
+        pst ds, r53
         pst f, r97
         rti
 
 ; --------------------------------------------------------------------------------------------
-; draw_cursor: writes the cursor's dot row: dark when the cursor is enabled and in its
-; visible phase, light otherwise.
-; Takes r99 phase (bit 0), r100 enabled. Clobbers r101, iy, f.
+; draw_caret: the insertion cursor is the empty dot column on the left of a character cell,
+; 8 dots high: bit r101 of 8 display bytes, 12 apart, from address r54:r102. It is dark when
+; the cursor is enabled (r100) and in its visible phase (r99 bit 0), light otherwise. No
+; glyph ever darkens that column, so clearing it leaves the characters as they are.
+; Clobbers r55, iy, f.
 ; --------------------------------------------------------------------------------------------
-draw_cursor:
-        ld r101, CURSOR_OFF
+draw_caret:
+        tsb r101, 0
+        rtn z
+        ld r57, r102
+        ld r121, r54
+        ld r55, 8
+dr_row:
+        or (iy), r101
         tsb r100, 0
-        jmp z, dc_put
+        jmp z, dr_clear
         tan r99, 1
-        jmp z, dc_put
-        ld r101, CURSOR_ON
-dc_put:
-        ldw iy, CURSOR_BYTE - 1
-        st (iy+1), r101
+        jmp nz, dr_next
+dr_clear:
+        xr (iy), r101
+dr_next:
+        adw iy, ROW_BYTES
+        sb r55, 1
+        jmp nz, dr_row
         rtn
 
 ; --------------------------------------------------------------------------------------------
-; cursor_restart: shows the cursor at once (visible phase, fresh count) if an entry is open
-; and no ERROR is shown, else hides it. Takes r41, r43. Clobbers r101, iy, f.
+; caret_restart: moves the cursor to cell r113 of text line r112 (r112 = 0xFF: no cursor)
+; and shows it at once, in its visible phase with a fresh count. The old cursor is cleared.
+; Clobbers r34..r36, r55, r84, r85, r99..r102, r54, iy, f.
 ; --------------------------------------------------------------------------------------------
-cursor_restart:
+caret_restart:
         pst ie, IE_MASKED
-        ld r100, 0
-        tsb r43, 0
-        jmp nz, cr_draw
-        tsb r41, 0
-        jmp z, cr_draw
+        ld r100, 0                      ; clear the old one
+        cal draw_caret
+        ld r101, 0
+        tsb r112, LINES
+        jmp nc, cs_done
+        ld r34, r112                    ; address: DISPLAY + 96 line + 3 (col / 4) + offset
+        ld r102, low(DISPLAY)
+        ld r54, high(DISPLAY)
+cs_line:
+        tsb r34, 0
+        jmp z, cs_col
+        ad r102, LINE_BYTES
+        adc r54, 0
+        sb r34, 1
+        jmp cs_line
+cs_col:
+        ld r35, r113
+        ld r84, 0
+cs_div:                                 ; r35 := col mod 4, r84 := 3 (col / 4)
+        tsb r35, 4
+        jmp c, cs_mod
+        sb r35, 4
+        ad r84, 3
+        jmp cs_div
+cs_mod:
+        ld r36, r84
+        ad r102, r36
+        adc r54, 0
+        ldw ix, caret_masks             ; bit and byte offset of each position in a group
+        adw ix, r35
+        adw ix, r35
+        ld r101, (ix)+
+        ld r36, (ix)+
+        ad r102, r36
+        adc r54, 0
         ld r100, 1
-cr_draw:
+cs_done:
         ld r98, 0
         ld r99, 1
-        cal draw_cursor
+        cal draw_caret
         pst ie, IE_TIMER
         rtn

@@ -8,6 +8,7 @@
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -156,6 +157,13 @@ bool MakesSteps(const Item& e) {
 // Applies the items from..to - 1 to the machine.
 void Replay(uint64_t from, uint64_t to) {
     for (uint64_t seq = from; seq < to; ++seq) Apply(ItemAt(seq));
+}
+
+// Whether an item from seq on made a step.
+bool StepsSince(uint64_t seq) {
+    for (uint64_t i = std::max(seq, h.FirstSeq); i < h.NextSeq; ++i)
+        if (MakesSteps(ItemAt(i))) return true;
+    return false;
 }
 
 // The latest image taken before item seq (or at the end of the log), or Count when none.
@@ -327,9 +335,12 @@ std::string StepBack() {
 
 bool RewindBack() {
     if (!g_rewind.On || h.Count == 0) return false;
-    // An image that stands where the history ends shows nothing new: go past it.
-    while (h.Count > 1 && Info(h.Count - 1).Seq == h.NextSeq) --h.Count;
-    if (Info(h.Count - 1).Seq == h.NextSeq) return false;
+    // An image after which the machine made no step shows nothing new: go past it. Besides
+    // an image where the history ends, that is the image shown last while the host holds its
+    // rewind key: the run ticks go on meanwhile, stopped, and log the balance they clear (and
+    // a key let go logs the slots), so the history no longer ends at it.
+    while (h.Count > 1 && !StepsSince(Info(h.Count - 1).Seq)) --h.Count;
+    if (!StepsSince(Info(h.Count - 1).Seq)) return false;
     const size_t i = h.Count - 1;
     RestoreMachine(Image(i));
     h.NextSeq = Info(i).Seq;

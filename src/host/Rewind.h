@@ -35,7 +35,7 @@ struct RewindState {
 extern RewindState g_rewind;
 
 // Starts recording (an empty history whose first image is the machine as it is) or stops it and
-// frees the history's memory (about 11 MB while on, see docs/state-format.md).
+// frees the history's memory (about 10 MB while on, see docs/state-format.md).
 void RewindEnable(bool on);
 // Back to the state at program start: off and empty. The memory is kept.
 void RewindClear();
@@ -70,7 +70,8 @@ bool CanStepBack();
 std::string StepBack();
 
 // --- Rewind -----------------------------------------------------------------------------------
-// Restores the latest image older than the machine as it is, forgets everything after it and
+// Restores the latest image after which the machine made a step (so not the one shown last,
+// though stopped ticks and key events were logged since), forgets everything after it and
 // shows it on the LCD (LcdRedraw and LcdImageHook, as the refresh tick). False when there is
 // none; the machine is then unchanged.
 bool RewindBack();

@@ -230,6 +230,7 @@ int32_t PastedKeyCode(char32_t c) {
 void PacedKeyPress(KeySlot slot, int32_t code, uint32_t owner) {
     CancelPaste();
     Paced(slot).Owner = owner;
+    Paced(slot).Held = code;
     if (LastQueued(slot) != 0) Enqueue(slot, 0, kKeyHoldTicks);
     if (code != 0) Enqueue(slot, code, kKeyHoldTicks);
     Drain(slot);
@@ -243,6 +244,7 @@ void PacedKeyRelease(KeySlot slot, uint32_t owner) {
 
 void PacedKeyReleaseAll(KeySlot slot) {
     Paced(slot).Owner = 0;
+    Paced(slot).Held = 0;
     if (LastQueued(slot) != 0) Enqueue(slot, 0, kKeyHoldTicks);
     Drain(slot);
 }
@@ -251,6 +253,7 @@ int PacedPaste(std::u32string_view text) {
     constexpr KeySlot slot = KeySlot::Keyboard;
     CancelPaste();
     Paced(slot).Owner = 0;
+    Paced(slot).Held = 0;
     if (LastQueued(slot) != 0) Enqueue(slot, 0, kPasteGapTicks, true);
     int skipped = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -297,5 +300,16 @@ void PacedKeyFlush() {
         SetKeySlot(slot, last);
         p.Ticks = p.MinTicks = 0;
         g_pacedKeys.Seen |= SeenBit(slot);
+    }
+}
+
+void PacedKeyRestored() {
+    for (int i = 0; i < kKeySlots; ++i) {
+        const auto slot = static_cast<KeySlot>(i);
+        const PacedSlot& p = Paced(slot);
+        if (!p.Pending.empty()) continue;
+        const int32_t held = p.Owner != 0 ? p.Held : 0;
+        // Pressed or let go as a PC key would be: held at least its minimum from now on.
+        if (KeySlotValue(slot) != held) Apply(slot, {held, kKeyHoldTicks, false});
     }
 }

@@ -106,6 +106,7 @@ struct PacedSlot {
     int32_t Ticks = 0;                  // run ticks the slot's present value has lasted
     int32_t MinTicks = 0;               // ... and must last before the next change
     uint32_t Owner = 0;                 // the PC key whose press is held or queued last; 0 none
+    int32_t Held = 0;                   // ... and the key code it pressed
 };
 
 struct PacedKeyState {
@@ -138,3 +139,8 @@ bool PacedPasteActive();
 void PacedKeyTick();
 // Applies every queued change at once (the power switch: no run tick would drain them).
 void PacedKeyFlush();
+// The machine's slots were replaced from outside the key input (a loaded state, the end of a
+// rewind), so they may hold keys of another moment. A slot with nothing queued gets back at once
+// what its user holds now (the owner's key, or none), so that no key stays down that nobody
+// holds; a slot with changes queued (a paste being typed) is left to them.
+void PacedKeyRestored();

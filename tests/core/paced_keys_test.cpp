@@ -256,6 +256,56 @@ TEST_F(PacedKeys, APressStopsAPasteAndThePowerSwitchFlushesTheQueue) {
     EXPECT_EQ(g_kbd.KeyboardKey, 0) << "the flushed state counts as settled";
 }
 
+TEST_F(PacedKeys, ARestoredMachineGetsBackTheKeysTheUserHoldsNow) {
+    // The slot's value in the restored machine against what the user does before and after.
+    struct Case {
+        const char* what;
+        int32_t restored;  // the keyboard slot as the loaded state or rewound image has it
+        bool pressBefore;  // key 47 pressed by PC key 3 (and settled) before the restore
+        bool releaseAfter; // ... and let go after the restore (through the paced input)
+        int32_t expected;  // the slot right after PacedKeyRestored
+        int32_t settled;   // ... and once the queue has settled
+    };
+    const Case cases[] = {
+        {"nothing held, the state's key goes up", 52, false, false, 0, 0},
+        {"nothing held, nothing down", 0, false, false, 0, 0},
+        {"a key held comes back down", 0, true, false, 47, 47},
+        {"a key held replaces the state's", 52, true, false, 47, 47},
+        {"the held key, let go afterwards, goes up", 0, true, true, 47, 0},
+        {"the same key in both stays", 47, true, false, 47, 47},
+    };
+    for (const Case& c : cases) {
+        ResetMachine();
+        g_cpu.KC = 0xFF;
+        if (c.pressBefore) {
+            PacedKeyPress(kKbd, 47, 3);
+            for (int i = 0; i <= kKeyHoldTicks; ++i) {
+                KeyboardUpdate();
+                PacedKeyTick();
+            }
+        }
+        g_kbd.KeyboardKey = c.restored; // the machine replaced behind the key input's back
+        g_kbd.MouseKey = 14;            // nobody holds the mouse
+        PacedKeyRestored();
+        EXPECT_EQ(g_kbd.KeyboardKey, c.expected) << c.what;
+        EXPECT_EQ(g_kbd.MouseKey, 0) << c.what;
+        if (c.releaseAfter) PacedKeyRelease(kKbd, 3);
+        for (int i = 0; i <= 2 * kKeySeenCapTicks; ++i) {
+            KeyboardUpdate();
+            PacedKeyTick();
+        }
+        EXPECT_EQ(g_kbd.KeyboardKey, c.settled) << c.what;
+    }
+    // A paste being typed keeps its queue: the restore leaves its slot to it.
+    ResetMachine();
+    g_kbd.KeyMap['5'] = 49;
+    PacedPaste(U"55");
+    g_kbd.KeyboardKey = 30;
+    PacedKeyRestored();
+    EXPECT_EQ(g_kbd.KeyboardKey, 30);
+    EXPECT_TRUE(PacedPasteActive());
+}
+
 TEST(PcKeyCode, TheFixedTableFirstThenTheKeyMap) {
     ResetMachine();
     g_kbd.KeyMap['7'] = 42;
@@ -297,8 +347,8 @@ bool LoadFile(const std::string& path, uint8_t* dest, size_t size) {
 }
 
 std::string ResultLine() {
-    // Text line 5 of the firmware's text area (docs/firmware.md), blanks dropped.
-    std::string line(reinterpret_cast<const char*>(g_cpu.Ram + 0x100 + 5 * 12), 12);
+    // Text line 7 of the firmware's text area (docs/firmware.md), blanks dropped.
+    std::string line(reinterpret_cast<const char*>(g_cpu.Ram + 0x100 + 7 * 16), 16);
     line.erase(std::remove(line.begin(), line.end(), ' '), line.end());
     return line;
 }

@@ -235,7 +235,8 @@ TEST_F(DesktopTest, TheMenuHasItsEntriesAndTheKeysOpenIt) {
     for (const QAction* a : Form->ContextMenu->actions())
         if (!a->isSeparator()) entries << a->text();
     EXPECT_EQ(entries,
-              (QStringList{"Copy screen", "Save screenshot", "Paste", "Zoom", "Always on top",
+              (QStringList{"Copy screen", "Save screenshot", "Paste", "Save state", "Load state",
+                           "Rewind one second (or hold Shift+Tab)", "Zoom", "Always on top",
                            "Turbo (or hold Tab)", "Debugger\tF3", "Reset", "About", "Quit"}));
     for (const QAction* a : Form->actions()) {
         const QKeySequence k = a->shortcut();
@@ -268,7 +269,7 @@ TEST_F(DesktopTest, CopySaveAndPasteTheScreen) {
               Form->LcdBitmap);
 
     QString asked;
-    Form->AskSaveFileName = [&](const QString&, const QString& suggested) {
+    Form->AskSaveFileName = [&](const QString&, const QString& suggested, const QString&) {
         asked = suggested;
         return Dir.Path("shot");
     };
@@ -281,7 +282,7 @@ TEST_F(DesktopTest, CopySaveAndPasteTheScreen) {
     EXPECT_EQ(whole.size(), Form->size());
     EXPECT_EQ(qAlpha(whole.pixel(0, 0)), 0) << "outside the outline";
     EXPECT_EQ(qAlpha(whole.pixel(whole.width() / 2, whole.height() / 2)), 255);
-    Form->AskSaveFileName = [&](const QString&, const QString&) {
+    Form->AskSaveFileName = [&](const QString&, const QString&, const QString&) {
         return Dir.Path("no/such/folder/shot.png");
     };
     Form->SaveScreenshot(false);
@@ -382,7 +383,7 @@ TEST(DesktopProcess, ASignalEndsTheProgramWithItsMemorySaved) {
         program.setWorkingDirectory(dir.Path(""));
         program.start(QStringLiteral(VELMORA_PROGRAM), {});
         ASSERT_TRUE(program.waitForStarted(5000));
-        // Up and running: the firmware has written its title into the text area by then.
+        // Up and running: the firmware has written its status line into the text area by then.
         QTest::qWait(1500);
         ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), signal), 0);
         ASSERT_TRUE(program.waitForFinished(10000)) << "signal " << signal;
@@ -390,7 +391,7 @@ TEST(DesktopProcess, ASignalEndsTheProgramWithItsMemorySaved) {
         EXPECT_EQ(program.exitCode(), 0);
         const QByteArray ram = dir.Read("ram.bin");
         ASSERT_EQ(ram.size(), kRamBytes) << "signal " << signal;
-        EXPECT_EQ(ram.mid(0x100, 12), QByteArray("VELMORA CALC"));
+        EXPECT_EQ(ram.mid(0x100, 16), QByteArray("   DEG NORM     "));
         EXPECT_EQ(dir.Read("register.bin").size(), kRegBytes);
     }
 }

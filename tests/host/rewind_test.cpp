@@ -236,6 +236,27 @@ TEST_F(RewindTest, WalksBackThroughItsImagesAndRunsOnAsTheOriginal) {
     EXPECT_EQ(RewindSnapshotCount(), 1u);
 }
 
+TEST_F(RewindTest, GoesOnBackWhileTheStoppedLoopTicksAndKeysAreLetGo) {
+    Start();
+    std::vector<std::vector<uint8_t>> before;
+    for (int t = 0; t < 35; ++t) {
+        Between(t, false);
+        before.push_back(MachineImage());
+        OnPacedRunTimer();
+    }
+    RewindBegin();
+    for (const int tick : {29, 19, 9}) {
+        ASSERT_TRUE(RewindBack());
+        EXPECT_EQ(MachineImage(), before[tick]) << tick;
+        // While the rewind key is held the loop ticks on, stopped (clearing the balance the
+        // image left), the refresh ticks, and a PC key is let go.
+        OnPacedRunTimer();
+        KeyboardKeyUp();
+        OnRefreshTimer();
+    }
+    RewindEnd();
+}
+
 TEST_F(RewindTest, KeepsTheLastMinute) {
     Start();
     g_run.CyclesPerTick = 40; // a handful of steps a tick

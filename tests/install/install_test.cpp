@@ -261,8 +261,8 @@ TEST_F(Installed, HeadlessRunnerTypesOnTheInstalledFirmware) {
     EXPECT_EQ(r.Err, "");
     const std::string ram = Slurp(root_ / "empty" / "ram.bin");
     ASSERT_EQ(ram.size(), 8192u);
-    // The text area (RAM 0x0100, 8 lines of 12 characters): the result on line 5.
-    EXPECT_EQ(ram.substr(0x0100 + 5 * 12, 12), "          46");
+    // The text area (RAM 0x0100, 8 lines of 16 characters): the result on line 7.
+    EXPECT_EQ(ram.substr(0x0100 + 7 * 16, 16), "              46");
 }
 
 TEST_F(Installed, DesktopProgramSeedsItsWorkingFolderAndKeepsTheUsersFiles) {

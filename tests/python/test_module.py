@@ -88,18 +88,20 @@ class SameRunAsHeadless(unittest.TestCase):
     def test_typed_sum_reads_46_from_ram_and_lcd(self):
         velmora.start(CALCULATOR)
         velmora.type("12+34=")
-        main_line = bytes(velmora.ram[0x100 + 5 * 12: 0x100 + 6 * 12])
-        self.assertEqual(main_line, b"          46")
-        # The LCD rows of the main line, decoded with the firmware's own font.
-        font = bytes(velmora.ext[0x2000: 0x2000 + 96 * 8])
+        result_line = bytes(velmora.ram[0x100 + 7 * 16: 0x100 + 8 * 16])
+        self.assertEqual(result_line, b"              46")
+        # The LCD rows of the result line, decoded with the firmware's own font (cells of 6
+        # dots: a glyph's 5 dots in bits 6..2 and the empty column on their left).
+        font = bytes(velmora.ext[0x2000: 0x2000 + 111 * 8])
         rows = velmora.lcd_rows()
         text = ""
-        for column in range(12):
-            cell = bytes(sum(rows[40 + k][8 * column + b] << (7 - b) for b in range(8))
+        for column in range(16):
+            cell = bytes(sum(rows[56 + k][6 * column + b] << (7 - b) for b in range(6))
                          for k in range(7))
-            glyph = next(g for g in range(96) if font[8 * g: 8 * g + 7] == cell)
+            glyph = next(g for g in range(111)
+                         if bytes(r & 0xFC for r in font[8 * g: 8 * g + 7]) == cell)
             text += chr(32 + glyph)
-        self.assertEqual(text, "          46")
+        self.assertEqual(text, "              46")
 
 
 class Registers(unittest.TestCase):

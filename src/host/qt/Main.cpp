@@ -5,6 +5,7 @@
 #include "core/Cpu.h"
 #include "host/Files.h"
 #include "host/Report.h"
+#include "host/Rewind.h"
 #include "host/RunLoop.h"
 #include "host/qt/FaceLayout.h"
 #include "host/qt/X11Keys.h"
@@ -13,6 +14,7 @@
 
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -41,6 +43,9 @@ constexpr uint32_t kMouseOwner = 1;
 constexpr int kTurboSliceMs = 12;
 // How much darker a key drawn pressed is (alpha of black over it).
 constexpr int kPressedShade = 80;
+// While the rewind key is held, one image (100 ms of emulated time) further back this often:
+// twice as fast as the time went forward, and every image shows for one display refresh.
+constexpr int kRewindStepMs = kRefreshIntervalMs;
 
 bool IsPureWhite(QRgb pixel) {
     return (pixel & 0xFFFFFF) == 0xFFFFFF;
@@ -184,7 +189,7 @@ TMainForm::TMainForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), FaceImage(new TImage(this)),
       PwrSwImage(new TImage(this)), LcdImage(new TImage(this, Scaling::Dots)),
       RunTimer(new TThreadedTimer(this)), RefreshTimer(new QTimer(this)),
-      AutoSaveTimer(new QTimer(this)) {
+      AutoSaveTimer(new QTimer(this)), RewindTimer(new QTimer(this)) {
     // 1. The window and its controls, both timers disabled.
     setWindowTitle(QStringLiteral("Velmora"));
     setFocusPolicy(Qt::StrongFocus); // key preview: the window's own handlers see every key
@@ -204,14 +209,19 @@ TMainForm::TMainForm(QWidget* parent)
     });
     AutoSaveTimer->setInterval(kAutoSaveIntervalMs);
     connect(AutoSaveTimer, &QTimer::timeout, this, &TMainForm::OnAutoSaveTimer);
+    RewindTimer->setInterval(kRewindStepMs);
+    connect(RewindTimer, &QTimer::timeout, this, &TMainForm::OnRewindTimer);
     g_mainForm = this;
     LcdImageHook = [] {
         if (g_mainForm) g_mainForm->ShowLcd();
     };
     UnshiftedCharacterOf = UnshiftedCharacter;
-    AskSaveFileName = [this](const QString& caption, const QString& suggested) {
-        return QFileDialog::getSaveFileName(this, caption, suggested,
-                                            QStringLiteral("PNG images (*.png)"));
+    AskSaveFileName = [this](const QString& caption, const QString& suggested,
+                             const QString& filter) {
+        return QFileDialog::getSaveFileName(this, caption, suggested, filter);
+    };
+    AskOpenFileName = [this](const QString& caption, const QString& filter) {
+        return QFileDialog::getOpenFileName(this, caption, QDir::currentPath(), filter);
     };
     BuildContextMenu();
 
@@ -319,6 +329,8 @@ void TMainForm::FormClose() {
     if (m_closedOnce) return;
     m_closedOnce = true;
     g_run.StopRequest = 1;
+    RewindTimer->stop();
+    m_rewinding = false;
     RunTimer->SetEnabled(false);
     RefreshTimer->stop();
     AutoSaveTimer->stop();
@@ -335,6 +347,8 @@ void TMainForm::FormClose() {
 
 void TMainForm::FormDeactivate() {
     // A PC key held while the focus moves away must not stay pressed; the mouse key is kept.
+    // A rewind ends as if its key were let go: the machine runs on from the image shown.
+    SetRewindHeld(false);
     PacedKeyReleaseAll(KeySlot::Keyboard);
     m_heldPcKeys.clear();
     SetTurboHeld(false);
@@ -343,9 +357,11 @@ void TMainForm::FormDeactivate() {
 
 void TMainForm::FormKeyDown(int virtualKey, int character, uint32_t pcKey) {
     if (virtualKey == kVkF3) {
-        if (ShowDebugger) ShowDebugger();
+        OpenDebugger();
         return;
     }
+    // While rewinding the machine is the past's; the keys wait for the present.
+    if (m_rewinding) return;
     const int32_t code = PcKeyCode(virtualKey, character);
     if (code != kNoKey) PacedKeyPress(KeySlot::Keyboard, code, pcKey);
     UpdatePressedKeys();
@@ -357,6 +373,7 @@ void TMainForm::FormKeyUp(uint32_t pcKey) {
 }
 
 void TMainForm::TogglePower() {
+    SetRewindHeld(false);
     g_run.PowerOn ^= 1;
     // No run tick drains the key queues while the power is off, and the machine starts afresh.
     PacedKeyFlush();
@@ -379,6 +396,7 @@ void TMainForm::FaceMouseDown(QMouseEvent* event) {
         return;
     }
     if (event->button() != Qt::LeftButton) return;
+    if (m_rewinding && code != 0) return; // no key while rewinding (see FormKeyDown)
     m_mousePressCode = code;
     PacedKeyPress(KeySlot::Mouse, code, kMouseOwner);
     if (code == 0) {
@@ -466,6 +484,7 @@ void TMainForm::SavePrefs() {
 bool TMainForm::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::WindowDeactivate: FormDeactivate(); break;
+    case QEvent::WindowActivate: UpdateStateSlots(); break; // another program may have saved
     case QEvent::KeyPress: {
         // Tab and Backtab would move the focus; here they are keys like any other.
         auto* key = static_cast<QKeyEvent*>(event);
@@ -500,6 +519,10 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
         if (!event->isAutoRepeat()) SetTurboHeld(true);
         return;
     }
+    if (key == Qt::Key_Backtab) { // Shift+Tab: rewind while held
+        if (!event->isAutoRepeat()) SetRewindHeld(true);
+        return;
+    }
     if (key == Qt::Key_Menu || (key == Qt::Key_F10 && (event->modifiers() & Qt::ShiftModifier))) {
         ShowContextMenu(mapToGlobal(LcdImage->geometry().bottomLeft()));
         return;
@@ -513,12 +536,15 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     // The translated character. Delete yields DEL (127) here but no character on the PC
     // keyboards the key table was made for, so it is left out; so is what Ctrl (without Alt,
     // which some layouts use for characters) makes of a key: Ctrl+digit is a shortcut's, or
-    // nothing.
+    // nothing. Alt+digit and Ctrl+Alt+digit are the state slots' (an empty slot's load does
+    // nothing), never a digit.
     int character = 0;
     const QString text = event->text();
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool control = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
-    if (text.size() == 1 && key != Qt::Key_Delete && !control && text.at(0).unicode() < 256)
+    const bool slotKey = (mods & Qt::AltModifier) && key >= Qt::Key_0 && key <= Qt::Key_9;
+    if (text.size() == 1 && key != Qt::Key_Delete && !control && !slotKey &&
+        text.at(0).unicode() < 256)
         character = text.at(0).unicode();
     // Shift is down only because a key pressed since the last Shift press is still held (and
     // needed it: "+" held, then "3" in overlapping typing)? Then the Shift is that key's, and
@@ -539,8 +565,10 @@ void TMainForm::keyReleaseEvent(QKeyEvent* event) {
     // The platform's auto-repeat sends a release before each repeated press; the key is still
     // down, so only the real release lets it go.
     if (event->isAutoRepeat()) return;
-    if (event->key() == Qt::Key_Tab) {
+    // Tab and Shift+Tab are one key, whichever way Shift went in between.
+    if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) {
         SetTurboHeld(false);
+        SetRewindHeld(false);
         return;
     }
     m_heldPcKeys.erase(PcKeyOf(event));

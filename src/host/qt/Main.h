@@ -4,6 +4,7 @@
 // two timers that drive the emulation.
 #pragma once
 
+#include "host/State.h"
 #include "host/qt/About.h"
 #include "host/qt/ThdTimer.h"
 #include "host/qt/UserPrefs.h"
@@ -103,6 +104,7 @@ public:
     QImage SwitchOffBitmap;
 
     QTimer* AutoSaveTimer; // writes the memory once a minute when it changed
+    QTimer* RewindTimer;   // while the rewind key is held: one image further back each time
 
     // The context menu (right click on the face outside the keys, the Menu key, Shift+F10).
     // Entries are plain actions; a new one is inserted before the entry it should precede.
@@ -112,6 +114,15 @@ public:
     QAction* SaveLcdAction;
     QAction* SaveCalculatorAction;
     QAction* PasteAction;
+    // Save state and Load state: the ten slots (each line shows when it was saved, or
+    // "empty"; an empty slot cannot be loaded), then any file through a dialog.
+    QMenu* SaveStateMenu;
+    QMenu* LoadStateMenu;
+    std::array<QAction*, kStateSlots> SaveSlotActions{};
+    std::array<QAction*, kStateSlots> LoadSlotActions{};
+    QAction* SaveStateFileAction;
+    QAction* LoadStateFileAction;
+    QAction* RewindAction;
     QMenu* ZoomMenu;
     QActionGroup* ZoomActions;
     QAction* AlwaysOnTopAction;
@@ -125,15 +136,18 @@ public:
     std::function<void()> ShowDebugger;
     // The character a key types without Shift (X11Keys.h); tests replace it.
     std::function<int(const QKeyEvent* event)> UnshiftedCharacterOf;
-    // Asks for the name of a file to save (caption, suggested name); empty: cancelled. A file
-    // dialog; tests replace it.
-    std::function<QString(const QString& caption, const QString& suggested)> AskSaveFileName;
+    // Asks for the name of a file to save (caption, suggested name, file types) or to open
+    // (caption, file types); empty: cancelled. File dialogs; tests replace them.
+    std::function<QString(const QString& caption, const QString& suggested, const QString& filter)>
+        AskSaveFileName;
+    std::function<QString(const QString& caption, const QString& filter)> AskOpenFileName;
 
     // True while the window is moved by following the pointer because the platform refused
     // to move it itself.
     bool FollowingPointer() const { return m_dragActive; }
     int Zoom() const { return m_zoom; }
     bool TurboOn() const { return m_turboHeld || m_turboToggled; }
+    bool Rewinding() const { return m_rewinding; }
 
     // Event handlers.
     void FormCreate();
@@ -162,6 +176,20 @@ public:
     void SetTurboToggled(bool on);
     void SetTurboHeld(bool on);
     void ResetCalculator();
+    // Save states: a slot (state-N.vst in the working folder) or a file chosen in a dialog.
+    // A load that fails says why and changes nothing.
+    void SaveStateToSlot(int slot);
+    void LoadStateFromSlot(int slot);
+    void SaveStateToFile();
+    void LoadStateFromFile();
+    // The slots' menu lines: when each was saved, and which can be loaded.
+    void UpdateStateSlots();
+    // Rewind: held, the machine stops and walks back through the step history's images (one
+    // each RewindTimer tick, the first at once), each shown on the LCD; let go, it runs on from
+    // the image shown last. Only while the power is on.
+    void SetRewindHeld(bool on);
+    // The menu's rewind: one second back at once.
+    void RewindOneSecond();
     void ShowAbout();
     // Shows the context menu at a global position.
     void ShowContextMenu(const QPoint& globalPos);
@@ -195,6 +223,10 @@ private:
     void BuildContextMenu();
     void OnRunTick();
     void ApplyTurbo();
+    void UpdateTitle();
+    void OpenDebugger();
+    void AfterStateLoaded();
+    void OnRewindTimer();
     void SavePrefs();
     std::vector<ShortcutRow> Shortcuts() const;
 
@@ -211,5 +243,6 @@ private:
     uint64_t m_pressCount = 0, m_shiftPress = 0;
     std::map<uint32_t, uint64_t> m_heldPcKeys;
     bool m_turboHeld = false, m_turboToggled = false;
+    bool m_rewinding = false;
     std::array<int32_t, kKeySlots> m_drawnKeys{}; // the slots as last drawn
 };
