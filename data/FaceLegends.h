@@ -43,7 +43,7 @@ inline constexpr KeyLegend kKeyLegends[] = {
     { 26, "DRG",   KeyStyle::Function }, { 27, "nPr",  KeyStyle::Function },
     { 28, "nCr",   KeyStyle::Function }, { 29, "RND",  KeyStyle::Function, "Ran#" },
     // Memory block left of the number pad, 3 x 4.
-    { 30, "MENU",  KeyStyle::Memory }, { 31, "ANS",  KeyStyle::Memory },
+    { 30, "MENU",  KeyStyle::Memory }, { 31, "ANS",  KeyStyle::Memory, "X" },
     { 32, "SWAP",  KeyStyle::Memory },
     { 33, "MC",    KeyStyle::Memory }, { 34, "MR",   KeyStyle::Memory },
     { 35, "STO",   KeyStyle::Memory },

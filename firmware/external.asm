@@ -23,6 +23,7 @@ power_up:
         cal clear_screen
         pst s6, LCD_ON_64
         cal check_state
+        cal gr_check_state
         ld r98, 0                       ; cursor: count, phase, disabled, nowhere
         ld r99, 0
         ld r100, 0
@@ -184,7 +185,7 @@ key_actions:
         db high(k_token), low(k_token), T_NCR, high(k_token), low(k_token), T_NCR           ; 28 nCr
         db high(k_rnd), low(k_rnd), 0, high(k_recall), low(k_recall), T_RAND                ; 29 RND, Ran#
         db high(k_menu), low(k_menu), 0, high(k_menu), low(k_menu), 0                       ; 30 MENU
-        db high(k_token), low(k_token), T_ANS, high(k_token), low(k_token), T_ANS           ; 31 ANS
+        db high(k_token), low(k_token), T_ANS, high(k_token), low(k_token), T_X             ; 31 ANS, X
         db high(k_swap), low(k_swap), 0, high(k_swap), low(k_swap), 0                       ; 32 SWAP
         db high(k_mem_clear), low(k_mem_clear), 0, high(k_mem_clear), low(k_mem_clear), 0   ; 33 MC
         db high(k_recall), low(k_recall), T_M, high(k_recall), low(k_recall), T_M           ; 34 MR

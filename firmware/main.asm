@@ -64,6 +64,8 @@ dispatch_key:
         ld r42, 0
         tsb r40, ST_MENU
         jmp z, menu_key
+        jmp gr_hook                     ; the graph's keys (graph.asm), then dk_keys
+dk_keys:
         tsb r40, ST_ERROR
         jmp nz, dk_table
         tsb r84, 46                     ; an error waits for AC, DEL or OFF

@@ -298,7 +298,7 @@ mt_about:
 ; --------------------------------------------------------------------------------------------
 menu_list:
         dw msg_menu, menu_main
-        db 5, 0
+        db 7, 0
         dw msg_angle_unit, menu_angles
         db 3, 0
         dw msg_number_format, menu_formats
@@ -309,6 +309,8 @@ menu_main:
         db high(m_clear_memories), low(m_clear_memories), 0, 12, 'C', 'l', 'e', 'a', 'r', ' ', 'm', 'e', 'm', 'o', 'r', 'y', 0, 0
         db high(m_clear_history), low(m_clear_history), 0, 13, 'C', 'l', 'e', 'a', 'r', ' ', 'h', 'i', 's', 't', 'o', 'r', 'y', 0
         db high(m_about), low(m_about), 0, 5, 'A', 'b', 'o', 'u', 't', 0, 0, 0, 0, 0, 0, 0, 0, 0
+        db high(m_graph), low(m_graph), 0, 5, 'G', 'r', 'a', 'p', 'h', 0, 0, 0, 0, 0, 0, 0, 0, 0
+        db high(m_range), low(m_range), 0, 5, 'R', 'a', 'n', 'g', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 0
 menu_angles:
         db high(m_set_angle), low(m_set_angle), 0, 7, 'D', 'e', 'g', 'r', 'e', 'e', 's', 0, 0, 0, 0, 0, 0, 0
         db high(m_set_angle), low(m_set_angle), 1, 7, 'R', 'a', 'd', 'i', 'a', 'n', 's', 0, 0, 0, 0, 0, 0, 0
