@@ -5,8 +5,9 @@
 ; MENU -> Graph edits Y1..Y3 (expressions in X, typed with the editor; up and down switch
 ; between them, = draws), MENU -> Range edits Xmin, Xmax, Ymin, Ymax the same way. The graph
 ; is drawn straight into the display RAM (the text area then is not what the screen shows):
-;   column c (0..95) samples x = Xmin + (c W) / 96, W = Xmax - Xmin;
-;   a value y lies on dot row floor((Ymax - y) 64 / H + 1/2), H = Ymax - Ymin (row 0 on top);
+;   column c (0..95) samples x = Xmin + c W / 96, W = Xmax - Xmin (c W / 96 rounded to 15
+;   digits);
+;   a value y lies on dot row floor((Ymax - y) (64 / H) + 1/2), H = Ymax - Ymin (row 0 on top);
 ;   two defined samples in neighbouring columns are joined: every row strictly between their
 ;   rows goes to the column of the nearer one (the left one on a tie); an undefined sample
 ;   (any error) leaves a gap.
@@ -50,6 +51,9 @@ GR_ROWV         equ 0x149E
 GR_TMP          equ 0x14A8
 GR_TICK         equ 0x14B2
 GR_STEP         equ 0x14BC
+GR_DX           equ 0x14C6              ; W / 96, 64 / H and 96 / W, 16 digits each
+GR_KY           equ 0x14D0
+GR_KX           equ 0x14DA
 
         org 0x4000
 ; --------------------------------------------------------------------------------------------
@@ -604,6 +608,14 @@ gr_draw:
         jmp z, gd_bad
         tsb r49, ERR_NONE
         jmp nz, gd_bad
+        ldw iy, GR_W                    ; the scales
+        cal load_a
+        ldw iz, gr_c_96
+        cal load_b_rom
+        cal fdiv
+        ldw iy, GR_DX
+        cal store_a
+        cal gr_scales_k
         ldm r64..r71, 0                 ; a clear display
         ldw iy, DISPLAY - 1
         ld r84, DISPLAY_CHUNKS
@@ -722,7 +734,7 @@ gr_eval_col:
         st (iy+EV_PTR_LO), r85
         jmp evaluate
 
-; gr_row: A := floor((Ymax - A) 64 / H + 1/2); a row beyond the arithmetic's range is
+; gr_row: A := floor((Ymax - A) KY + 1/2), KY = 64 / H; a row beyond the arithmetic's range is
 ; +-1E50. Clobbers B, C, r34..r37, r82, iy, iz, f.
 gr_row:
         cal copy_a_to_b
@@ -730,12 +742,9 @@ gr_row:
         cal load_a
         cal fsub
         ld r37, r81
-        ldw iz, gr_c_64
-        cal load_b_rom
-        cal fmul
-        ldw iy, GR_H
+        ldw iy, GR_KY
         cal load_b
-        cal fdiv
+        cal fmul
         cal finish
         tsb r49, ERR_NONE
         jmp nz, grw_far
@@ -751,33 +760,47 @@ grw_far:
         ld r81, r37
         rtn
 
-; gr_x_of_col: A := Xmin + (r36 W) / 96. Clobbers B, C, r34..r37, r82, r83, iy, iz, f.
+; gr_scales_k: GR_KY := 64 / H, GR_KX := 96 / W. Clobbers A, B, C, r34, r82, iy, iz, f.
+gr_scales_k:
+        ldw iz, gr_c_64
+        cal load_a_rom
+        ldw iy, GR_H
+        cal load_b
+        cal fdiv
+        ldw iy, GR_KY
+        cal store_a
+        ldw iz, gr_c_96
+        cal load_a_rom
+        ldw iy, GR_W
+        cal load_b
+        cal fdiv
+        ldw iy, GR_KX
+        jmp store_a
+
+; gr_x_of_col: A := Xmin + r36 DX, the product rounded to 15 digits first (so that 48 x 20/96
+; is 10 and x = 0 lies exactly on its column). Clobbers B, C, r34..r37, r82, r83, iy, iz, f.
 gr_x_of_col:
         ld r37, 0
         cal int_to_a
-        ldw iy, GR_W
-        cal load_b
+        cal copy_a_to_b
+        ldw iy, GR_DX
+        cal load_a
         cal fmul
-        ldw iz, gr_c_96
-        cal load_b_rom
-        cal fdiv
+        cal finish
         ldw iy, GR_XMIN
         cal load_b
         cal fadd
         jmp finish
 
-; gr_col_of: r38 := floor((A - Xmin) 96 / W + 1/2) + 1 clipped to 0..97 (1..96: a column
+; gr_col_of: r38 := floor((A - Xmin) KX + 1/2) + 1, KX = 96 / W, clipped to 0..97 (1..96: a column
 ; of the display). Clobbers A, B, C, r34..r37, r82, r84..r86, iy, iz, f.
 gr_col_of:
         ldw iy, GR_XMIN
         cal load_b
         cal fsub
-        ldw iz, gr_c_96
-        cal load_b_rom
-        cal fmul
-        ldw iy, GR_W
+        ldw iy, GR_KX
         cal load_b
-        cal fdiv
+        cal fmul
         cal finish
         ld r38, 0
         tsb r49, ERR_NONE
@@ -956,16 +979,9 @@ gv_hi:
         rtn c                           ; nothing left
         sb r84, r36
         ad r84, 1                       ; rows
-        ld r85, r36
-        sb r85, 1                       ; the first row
-        ldw iy, DISPLAY
-gv_row:
-        tsb r85, 0
-        jmp z, gv_col
-        adw iy, ROW_BYTES
-        sb r85, 1
-        jmp gv_row
-gv_col:
+        ld r34, r84
+        sb r36, 1                       ; the first row
+        cal gr_row_iy
         ld r86, r38
         ld r35, r86
 gv_byte:
@@ -981,21 +997,29 @@ gv_mask:
 gv_dot:
         or (iy), r86
         adw iy, ROW_BYTES
-        sb r84, 1
+        sb r34, 1
         jmp nz, gv_dot
         rtn
 
-; gr_xdot: turns over the dot of column r38, row r36 (0..63). Clobbers r35, r86, ix, iy, f.
-gr_xdot:
-        ld r85, r36
+; gr_row_iy: iy := DISPLAY + 12 r36 (r36 = a dot row). Clobbers r36, r37, r84, r85, f.
+gr_row_iy:
+        ld r37, 0
+        bium r36..r37
+        bium r36..r37
+        ldm r84..r85, r36..r37          ; 4 row
+        bium r36..r37
+        adm r36..r37, r84..r85          ; 12 row
         ldw iy, DISPLAY
-gx_row:
-        tsb r85, 0
-        jmp z, gx_col
-        adw iy, ROW_BYTES
-        sb r85, 1
-        jmp gx_row
-gx_col:
+        adw iy, r36
+        ad r121, r37
+        rtn
+
+; gr_xdot: turns over the dot of column r38, row r36 (0..63). Clobbers r35, r37, r84..r87,
+; ix, iy, f.
+gr_xdot:
+        ld r87, r36
+        cal gr_row_iy
+        ld r36, r87
         ld r86, r38
         ld r35, r86
 gx_byte:
