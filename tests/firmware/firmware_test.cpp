@@ -569,7 +569,7 @@ TEST_F(Firmware, MenuShowsItsItemsAndAbout) {
                     Left(" 5 About"), Left("▲▼ SELECT  = OK")},
                    "menu");
     ExpectLine(Press("ac menu down down"), 4, Left("▶3 Clear memory"), "down moves the marker");
-    ExpectLine(Press("ac menu up"), 6, Left("▶5 About"), "up from the first goes to the last");
+    ExpectLine(Press("ac menu up"), 6, Left("▶7 Range"), "up from the first goes to the last");
     ExpectLine(Press("ac menu 5"), 2, Left("Firmware 2.0"), "about");
     ExpectLine(Press("ac menu 1"), 1, Left("ANGLE UNIT"), "submenu");
     ExpectLine(Press("ac menu 1 left"), 1, Left("MENU"), "left goes back");
