@@ -44,6 +44,8 @@ GR_COUNT        equ 0x1479              ; ticks drawn
 GR_AXROW        equ 0x147A              ; the row code of y = 0, the column code of x = 0
 GR_AXCOL        equ 0x147B
 GR_CLIPTOP      equ 0x147C              ; gr_clip: the upper end
+GR_SAVEFN       equ 0x147D              ; gr_draw: the function traced
+GR_MSAVE        equ 0x147E              ; the mark's dots as they were
 GR_W            equ 0x1480              ; W, H, the previous sample's row, scratch records
 GR_H            equ 0x148A
 GR_PREV         equ 0x1494
@@ -466,14 +468,28 @@ gk_trace_at:
         st (iy+1), r34
         jmp gr_trace_show
 
-gk_up:
+gk_up:                                  ; the one before that is not empty
         ldw iy, GR_FN - 1
         ld r34, (iy+1)
+        ld r35, 3
+gku_back:
         tsb r34, 0
         jmp nz, gku_go
         ld r34, 3
 gku_go:
         sb r34, 1
+        ld r84, r34
+        ad r34, 1
+        cal gr_func_iy
+        ld r85, (iy+1)
+        ld r34, r84
+        tsb r85, 0
+        jmp nz, gku_found
+        sb r35, 1
+        jmp nz, gku_back
+        rtn
+gku_found:
+        ldw iy, GR_FN - 1
         jmp gk_switch
 gk_down:
         ldw iy, GR_FN - 1
@@ -615,6 +631,10 @@ gd_clear:
         stm +(iy), r64..r71
         sb r84, 1
         jmp nz, gd_clear
+        ldw iy, GR_FN - 1
+        ld r84, (iy+1)
+        ldw iy, GR_SAVEFN - 1
+        st (iy+1), r84
         cal gr_axes
         ld r35, 0
 gd_fn:
@@ -626,6 +646,10 @@ gd_fn:
         ad r35, 1
         tsb r35, 3
         jmp c, gd_fn
+        ldw iy, GR_SAVEFN - 1
+        ld r84, (iy+1)
+        ldw iy, GR_FN - 1
+        st (iy+1), r84
         cal gr_first_fn
         ld r49, ERR_NONE
         rtn
@@ -1020,25 +1044,24 @@ gr_row_iy:
         ad r121, r37
         rtn
 
-; gr_xdot: turns over the dot of column r38, row r36 (0..63). Clobbers r35, r37, r84..r87,
-; ix, iy, f.
-gr_xdot:
+; gr_dot_iy: iy := the display byte of the dot at column r38, row r36 (0..63), r86 := its
+; bit. Clobbers r35, r37, r84, r85, r87, ix, f.
+gr_dot_iy:
         ld r87, r36
         cal gr_row_iy
         ld r36, r87
         ld r86, r38
         ld r35, r86
-gx_byte:
+gdi_byte:
         tsb r35, 8
-        jmp c, gx_mask
+        jmp c, gdi_mask
         sb r35, 8
         adw iy, 1
-        jmp gx_byte
-gx_mask:
+        jmp gdi_byte
+gdi_mask:
         ldw ix, gr_bits
         adw ix, r35
         ld r86, (ix+0)
-        xr (iy), r86
         rtn
 
 ; --------------------------------------------------------------------------------------------
@@ -1241,6 +1264,7 @@ gtn_end:
 ; between the two lines.
 ; --------------------------------------------------------------------------------------------
 gr_trace_show:
+        ld r115, 1
         cal gr_mark                     ; the old mark goes
         ldw iy, GR_MCOL - 1
         ld r34, 0xFF
@@ -1296,6 +1320,7 @@ gts_find:
         ld r84, (iy+1)
         ldw iy, GR_MCOL - 1
         st (iy+1), r84
+        ld r115, 0
         jmp gr_mark
 gts_error:
         ldw ix, err_words
@@ -1328,29 +1353,65 @@ gpf_copy:
         pst ds, DS_MAIN
         rtn
 
-; gr_mark: turns over the five dots of the cross at GR_MCOL, GR_MROW (none: 0xFF).
+; gr_mark: r115 = 0 puts the mark at GR_MCOL, GR_MROW (none: 0xFF): five dots made dark, a
+; small cross, their old values kept in GR_MSAVE; r115 = 1 takes it away, giving them back.
+; Clobbers r34..r39, r84..r87, r114, ix, iy, f.
 gr_mark:
         ldw iy, GR_MCOL - 1
         ld r38, (iy+1)
         tsb r38, 0xFF
         rtn z
         ld r36, (iy+2)
-        cal gr_xdot
+        ldw iy, GR_MSAVE - 1
+        ld r39, (iy+1)
+        tsb r115, 0
+        jmp nz, gm_go
+        ld r39, 0
+gm_go:
+        ld r114, 1
+        cal gr_mdot
         sb r36, 1
-        cal gr_xdot
+        cal gr_mdot
         ad r36, 2
-        cal gr_xdot
+        cal gr_mdot
         sb r36, 1
         tsb r38, 0
         jmp z, gm_right
         sb r38, 1
-        cal gr_xdot
+        cal gr_mdot
         ad r38, 1
 gm_right:
         tsb r38, 95
-        rtn z
+        jmp z, gm_done
         ad r38, 1
-        jmp gr_xdot
+        cal gr_mdot
+gm_done:
+        ldw iy, GR_MSAVE - 1
+        st (iy+1), r39
+        rtn
+
+; gr_mdot: one dot of the mark (column r38, row r36, bit r114 of the saved values r39).
+gr_mdot:
+        cal gr_dot_iy
+        ld r34, (iy+0)
+        an r34, r86
+        tsb r115, 0
+        jmp nz, gmd_off
+        tsb r34, 0
+        jmp z, gmd_set
+        or r39, r114                    ; it was dark
+gmd_set:
+        or (iy), r86
+        jmp gmd_next
+gmd_off:
+        ld r85, r39
+        ld r34, r114
+        an r34, r85
+        jmp nz, gmd_next
+        xr (iy), r86                    ; it was light
+gmd_next:
+        biu r114
+        rtn
 
 ; --------------------------------------------------------------------------------------------
 ; Tables and constants.
