@@ -135,10 +135,14 @@ gr_hook:
         jmp z, ge_up
         tsb r84, 8                      ; down
         jmp z, ge_down
-        tsb r84, 30                     ; MENU: the editing ends
+        tsb r84, 30                     ; MENU: the editing ends, what was typed is kept
         jmp nz, dk_keys
+        cal gr_store_entry
+        ld r49, ERR_NONE                ; (a window value that is not a number is dropped)
+        ldw iy, GR_ENTRY - 1
         ld r34, 0
         st (iy+1), r34
+        ld r84, 30
         jmp dk_keys
 
 ; AC: clears the expression; on an empty one, back to the calculator.
