@@ -294,7 +294,8 @@ mt_about:
 
 ; --------------------------------------------------------------------------------------------
 ; The menus: for each level a title, its items and their number (6 bytes). An item is the
-; routine (high, low), its argument, and its text (a length, then up to 14 characters).
+; routine (high, low), its argument, and its text (a length, then up to 13 characters: the
+; marker and the digit take the line's first three columns; 14 bytes kept).
 ; --------------------------------------------------------------------------------------------
 menu_list:
         dw msg_menu, menu_main
@@ -317,7 +318,7 @@ menu_angles:
         db high(m_set_angle), low(m_set_angle), 2, 5, 'G', 'r', 'a', 'd', 's', 0, 0, 0, 0, 0, 0, 0, 0, 0
 menu_formats:
         db high(m_set_format), low(m_set_format), 0, 4, 'N', 'O', 'R', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0
-        db high(m_set_format), low(m_set_format), 1, 14, 'F', 'I', 'X', ' ', 'n', ' ', 'd', 'e', 'c', 'i', 'm', 'a', 'l', 's'
+        db high(m_set_format), low(m_set_format), 1, 12, 'F', 'I', 'X', ' ', 'n', ' ', 'p', 'l', 'a', 'c', 'e', 's', 0, 0
         db high(m_set_format), low(m_set_format), 2, 12, 'S', 'C', 'I', ' ', 'n', ' ', 'd', 'i', 'g', 'i', 't', 's', 0, 0
 msg_menu:
         db 4, 'M', 'E', 'N', 'U'

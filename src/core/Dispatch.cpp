@@ -122,12 +122,12 @@ constexpr DispatchEntry kDispatch[] = {
     /* b0 0x5F */ {MemImm<AluAd, kClr, 1>}, {MemImm<AluAd, kClr, 1>}, {MemImm<AluAd, kClr, 1>}, {MemImm<AluAd, kClr, 1>},
     /* b0 0x60 */ {Single<AluRod, kKc>}, {Single<AluRod, kKc>}, {Single<AluRou, kKc>}, {Single<AluRou, kKc>},
     /* b0 0x61 */ {Single<AluDid, kClr>}, {Single<AluDid, kClr>}, {Single<AluDiu, kClr>}, {Single<AluDiu, kClr>},
-    /* b0 0x62 */ {SingleTest<AluCmpb, kClr>}, {SingleTest<AluCmpb, kClr>}, {Single<AluCmpb, kClr>}, {Single<AluCmpb, kClr>},
-    /* b0 0x63 */ {SingleTest<AluCmp, kClr>}, {SingleTest<AluCmp, kClr>}, {Single<AluCmp, kClr>}, {Single<AluCmp, kClr>},
+    /* b0 0x62 */ {SingleTest<AluCmpb>}, {SingleTest<AluCmpb>}, {Single<AluCmpb, kClr>}, {Single<AluCmpb, kClr>},
+    /* b0 0x63 */ {SingleTest<AluCmp>}, {SingleTest<AluCmp>}, {Single<AluCmp, kClr>}, {Single<AluCmp, kClr>},
     /* b0 0x64 */ {Single<AluByd, kClr>}, {Single<AluByd, kClr>}, {Single<AluByu, kClr>}, {Single<AluByu, kClr>},
     /* b0 0x65 */ {Single<AluByd, kClr>}, {Single<AluByd, kClr>}, {Single<AluByu, kClr>}, {Single<AluByu, kClr>},
-    /* b0 0x66 */ {SingleTest<AluMtb, kClr>}, {SingleTest<AluMtb, kClr>}, {Single<AluMtb, kClr>}, {Single<AluMtb, kClr>},
-    /* b0 0x67 */ {SingleTest<AluRou, kClr>}, {SingleTest<AluRou, kClr>}, {Single<AluRou, kClr>}, {Single<AluRou, kClr>},
+    /* b0 0x66 */ {SingleTest<AluMtb>}, {SingleTest<AluMtb>}, {Single<AluMtb, kClr>}, {Single<AluMtb, kClr>},
+    /* b0 0x67 */ {SingleTest<AluRou>}, {SingleTest<AluRou>}, {Single<AluRou, kClr>}, {Single<AluRou, kClr>},
     /* b0 0x68 */ {StoreByte<0x68>}, {StoreByte<0x68>}, {LoadByte<0x68>}, {LoadByte<0x68>},
     /* b0 0x69 */ {StoreByte<0x69>}, {StoreByte<0x69>}, {LoadByte<0x69>}, {LoadByte<0x69>},
     /* b0 0x6A */ {StoreByte<0x6A>}, {StoreByte<0x6A>}, {LoadByte<0x6A>}, {LoadByte<0x6A>},
@@ -283,6 +283,37 @@ constexpr DispatchEntry kDispatch[] = {
 };
 // clang-format on
 static_assert(std::size(kDispatch) == kOpcodeIndices, "one entry per opcode index");
+
+// The registers of the pst and gst entries are the ones the special-register table gives their
+// codes (the table the assembler and the disassembler name them by).
+constexpr bool SpecialEntriesAgree() {
+    const auto entry = [](int b0, int col) { return kDispatch[OpcodeIndex(b0, col << 6)]; };
+    const auto named = [](SpecialCode kind, int code) {
+        return kSpecialRegTable[SpecialRegByCode(kind, code)].Reg;
+    };
+    for (int col = 0; col < 4; ++col) {
+        for (int code = 0; code < 4; ++code) {
+            const DispatchEntry e = entry(0x88 + code, col);
+            if (e.handler != PutSpecialImm || e.arg.reg != named(SpecialCode::PutImm8, code))
+                return false;
+        }
+        for (int code = 0; code < 8; ++code) {
+            const DispatchEntry e = entry(0x8C + (code >> 1), col);
+            if (e.handler != PutSpecialImm7 ||
+                (code & 1 ? e.arg.reg2 : e.arg.reg) != named(SpecialCode::PutImm7, code))
+                return false;
+        }
+        for (int code = 0; code < 6; ++code) {
+            const DispatchEntry e = entry(0x98 + code, col);
+            const bool put = col < 2;
+            if (e.handler != (put ? PutSpecialReg : GetSpecialReg) ||
+                e.arg.reg != named(put ? SpecialCode::PutReg : SpecialCode::GetReg, code))
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(SpecialEntriesAgree());
 } // namespace
 
 void ExecuteInstruction() {

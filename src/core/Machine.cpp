@@ -2,6 +2,7 @@
 #include "core/Machine.h"
 
 #include "core/Cpu.h"
+#include "host/Rewind.h"
 #include "host/RunLoop.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
@@ -12,4 +13,5 @@ void ResetMachine() {
     g_kbd = KeyboardState{};
     g_pacedKeys = PacedKeyState{};
     g_run = RunState{};
+    RewindClear();
 }

@@ -1,224 +1,99 @@
-// The one-line assembler: scanning primitives, the 24 operand forms and the line procedure.
+// The one-line assembler: the scanning primitives, the syntax of each form and the line
+// procedure. A form reads its operands and names the operand format their shape asks for; the
+// encoder then takes, among the mnemonic's rows of the instruction table with that format, the
+// first whose opcode index the operands' bytes select, and packs the fields as the format lays
+// them out. No opcode number is written here.
 #include "debug/Asem.h"
 
-std::string AsmLine;
-uint16_t AsmPage = 0;
-int32_t AsmPos = 0;
-int32_t AsmCount = 0;
-uint8_t AsmBytes[3] = {};
+#include "core/Digits.h"
+#include "debug/Notation.h"
 
 namespace {
 
 // --- Tables ------------------------------------------------------------------------------------
 
-constexpr AsmMnemonic kMnemonics[] = {
-    // Form 0: no operands.
-    {"off", 0x00AF, 0},
-    {"wai", 0x00BF, 0},
-    {"rti", 0x00CF, 0},
-    {"nop", 0x00EF, 0},
-    {"trp", 0x00FF, 0},
-    // Form 1: one register.
-    {"rod", 0x0060, 1},
-    {"rou", 0x8060, 1},
-    {"did", 0x0061, 1},
-    {"diu", 0x8061, 1},
-    {"tcmpb", 0x0062, 1},
-    {"cmpb", 0x8062, 1},
-    {"tcmp", 0x0063, 1},
-    {"cmp", 0x8063, 1},
-    {"byd", 0x0064, 1},
-    {"byu", 0x8064, 1},
-    {"bnd", 0x0065, 1},
-    {"bnu", 0x8065, 1},
-    {"tmtb", 0x0066, 1},
-    {"mtb", 0x8066, 1},
-    {"tbiu", 0x0067, 1},
-    {"biu", 0x8067, 1},
-    {"bdn", 0x009E, 1},
-    {"bup", 0x809E, 1},
-    // Form 2: byte arithmetic and logic.
-    {"na", 0x8000, 2},
-    {"xr", 0x8001, 2},
-    {"sbb", 0x8002, 2},
-    {"sb", 0x8003, 2},
-    {"an", 0x8004, 2},
-    {"or", 0x8005, 2},
-    {"adb", 0x8006, 2},
-    {"ad", 0x8007, 2},
-    {"tna", 0x0000, 2},
-    {"txr", 0x0001, 2},
-    {"tsbb", 0x0002, 2},
-    {"tsb", 0x0003, 2},
-    {"tan", 0x0004, 2},
-    {"tor", 0x0005, 2},
-    {"tadb", 0x0006, 2},
-    {"tad", 0x0007, 2},
-    {"sbbc", 0x8022, 2},
-    {"sbc", 0x8023, 2},
-    {"adbc", 0x8026, 2},
-    {"adc", 0x8027, 2},
-    {"tsbbc", 0x0022, 2},
-    {"tsbc", 0x0023, 2},
-    {"tadbc", 0x0026, 2},
-    {"tadc", 0x0027, 2},
-    {"bit", 0x0019, 2},
-    // Form 3: exchange and shift pairs.
-    {"xc", 0x4021, 3},
-    {"xcs", 0x4025, 3},
-    {"lds", 0xC025, 3},
-    {"swp", 0x4024, 3},
-    // Form 4: digit exchange and load pairs.
-    {"xcl", 0x402D, 4},
-    {"xch", 0x4028, 4},
-    {"ldl", 0xC02D, 4},
-    {"ldh", 0xC028, 4},
-    {"xcls", 0x4029, 4},
-    {"xchs", 0x402C, 4},
-    {"ldls", 0xC029, 4},
-    {"ldhs", 0xC02C, 4},
-    // Forms 5 to 12.
-    {"sdn", 0x001C, 5},
-    {"sup", 0x801C, 5},
-    {"gst", 0x8098, 6},
-    {"pst", 0x0098, 7},
-    {"ld", 0x0000, 8},
-    {"st", 0x0000, 9},
-    {"ldw", 0x00D0, 10},
-    {"sbw", 0x00D8, 11},
-    {"adw", 0x00DC, 11},
-    {"pla", 0x0018, 12},
-    {"ijmp", 0x8018, 12},
-    // Form 13: multi-byte arithmetic and logic.
-    {"sbbm", 0x8012, 13},
-    {"sbm", 0x8013, 13},
-    {"adbm", 0x8016, 13},
-    {"adm", 0x8017, 13},
-    {"sbbcm", 0x8032, 13},
-    {"sbcm", 0x8033, 13},
-    {"adbcm", 0x8036, 13},
-    {"adcm", 0x8037, 13},
-    {"tsbbm", 0x0012, 13},
-    {"tsbm", 0x0013, 13},
-    {"tadbm", 0x0016, 13},
-    {"tadm", 0x0017, 13},
-    {"tsbbcm", 0x0032, 13},
-    {"tsbcm", 0x0033, 13},
-    {"tadbcm", 0x0036, 13},
-    {"tadcm", 0x0037, 13},
-    {"nam", 0x8010, 13},
-    {"xrm", 0x8011, 13},
-    {"anm", 0x8014, 13},
-    {"orm", 0x8015, 13},
-    {"tnam", 0x0010, 13},
-    {"txrm", 0x0011, 13},
-    {"tanm", 0x0014, 13},
-    {"torm", 0x0015, 13},
-    // Forms 14 to 16: block loads and stores.
-    {"ldm", 0x0000, 14},
-    {"stm", 0x0000, 15},
-    {"stlm", 0x0078, 16},
-    // Form 17: multi-byte single-register operations.
-    {"rodm", 0x0070, 17},
-    {"roum", 0x8070, 17},
-    {"didm", 0x0071, 17},
-    {"dium", 0x8071, 17},
-    {"tcmpbm", 0x0072, 17},
-    {"cmpbm", 0x8072, 17},
-    {"tcmpm", 0x0073, 17},
-    {"cmpm", 0x8073, 17},
-    {"bydm", 0x0074, 17},
-    {"byum", 0x8074, 17},
-    {"bndm", 0x0075, 17},
-    {"bnum", 0x8075, 17},
-    {"tmtbm", 0x0076, 17},
-    {"mtbm", 0x8076, 17},
-    {"tbium", 0x0077, 17},
-    {"bium", 0x8077, 17},
-    // Forms 18 to 20: control transfer.
-    {"rtn", 0x00C7, 18},
-    {"jmp", 0x00A7, 19},
-    {"cal", 0x00B7, 19},
-    {"sjmp", 0x00E7, 20},
-    {"scal", 0x00F7, 20},
-    // Form 21: multi-byte exchanges.
-    {"xcm", 0x4031, 21},
-    {"xcsm", 0x4035, 21},
-    {"ldsm", 0xC035, 21},
-    {"swpm", 0x4034, 21},
-    // Form 22: multi-byte digit exchanges and loads.
-    {"xclm", 0x403D, 22},
-    {"xchm", 0x4038, 22},
-    {"ldlm", 0xC03D, 22},
-    {"ldhm", 0xC038, 22},
-    {"xclsm", 0x4039, 22},
-    {"xchsm", 0x403C, 22},
-    {"ldlsm", 0xC039, 22},
-    {"ldhsm", 0xC03C, 22},
-    // Form 23: data.
-    {"db", 0x0000, 23},
-};
-static_assert(std::size(kMnemonics) == 132);
+constexpr std::string_view kDataMnemonic = "db";
 
-constexpr bool AllDistinct() {
-    for (std::size_t i = 0; i < std::size(kMnemonics); ++i) {
-        if (kMnemonics[i].Name.empty() || kMnemonics[i].Name.size() > 7) return false;
-        if (kMnemonics[i].Form > 23) return false;
-        for (std::size_t j = i + 1; j < std::size(kMnemonics); ++j)
-            if (kMnemonics[i].Name == kMnemonics[j].Name) return false;
+// Name equality for the tables built while compiling: the length, then the characters (cheaper
+// for the compiler's evaluation than comparing through std::char_traits).
+constexpr bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+// The mnemonics of the rows a form writes, in table order, each once; then stlm and db.
+constexpr std::array<AsmMnemonic, kAsmMnemonicCount> BuildMnemonics() {
+    std::array<AsmMnemonic, kAsmMnemonicCount> out{};
+    int n = 0;
+    for (const InstructionInfo& row : kInstructions) {
+        if (row.Form == AsmForm::Unwritable) continue;
+        bool seen = false;
+        for (int k = 0; k < n && !seen; ++k) seen = SameName(out[k].Name, row.Mnemonic);
+        if (seen) continue;
+        if (n == kAsmMnemonicCount) throw "more mnemonics than kAsmMnemonicCount";
+        out[n++] = {row.Mnemonic, row.Form};
+    }
+    if (n != kAsmMnemonicCount - 2) throw "kAsmMnemonicCount does not fit the table";
+    out[n++] = {kStlmMnemonic, AsmForm::StoreRunMarked};
+    out[n++] = {kDataMnemonic, AsmForm::Data};
+    return out;
+}
+constexpr std::array<AsmMnemonic, kAsmMnemonicCount> kMnemonics = BuildMnemonics();
+
+constexpr bool MnemonicsAreWords() {
+    for (const AsmMnemonic& m : kMnemonics) {
+        if (m.Name.empty() || m.Name.size() > 7) return false;
+        for (char c : m.Name)
+            if (c < 'a' || c > 'z') return false;
     }
     return true;
 }
-static_assert(AllDistinct());
+static_assert(MnemonicsAreWords(), "mnemonics of 1 to 7 lower-case letters");
 
-constexpr uint8_t kPermReg = 1, kPerm127 = 2, kPerm255 = 4;
-
-constexpr AsmSpecialReg kSpecialRegs[] = {
-    {"as", 0x8015, 0x05, kPermReg | kPerm127},
-    {"ds", 0x0011, 0x01, kPermReg | kPerm255},
-    {"f", 0x0000, 0x04, kPermReg},
-    {"ie", 0x0010, 0x00, kPermReg | kPerm255},
-    {"ky", 0x0012, 0x02, kPermReg | kPerm255},
-    {"pd", 0x0013, 0x03, kPermReg | kPerm255},
-    {"pe", 0x8017, 0x00, kPerm127},
-    {"s4", 0x0014, 0x00, kPerm127},
-    {"s5", 0x0015, 0x00, kPerm127},
-    {"s6", 0x0016, 0x00, kPerm127},
-    {"s7", 0x0017, 0x00, kPerm127},
-    {"s8", 0x8014, 0x00, kPerm127},
-    {"tm", 0x8016, 0x00, kPerm127},
+// A name the scanner matches, and what it stands for.
+struct Name {
+    std::string_view Name;
+    uint8_t Value;
 };
-static_assert(std::size(kSpecialRegs) == 13);
 
-constexpr AsmName kShortPointers[] = {{"ix", 0, 0x40}, {"iy", 1, 0x50}, {"iz", 2, 0}, {"sp", 3, 0}};
-static_assert(std::size(kShortPointers) == 4);
-
-constexpr AsmName kLongPointers[] = {{"ix", 0, 0}, {"iy", 1, 0}, {"iz", 2, 0}, {"sp", 7, 0},
-                                     {"v0", 6, 0}, {"v1", 5, 0}, {"v2", 4, 0}, {"v3", 3, 0}};
-static_assert(std::size(kLongPointers) == 8);
-
-constexpr AsmName kConditions[] = {{"nk", 0x7, 0}, {"nlz", 0x6, 0}, {"nuz", 0x5, 0}, {"nz", 0x4, 0},
-                                   {"nv", 0x3, 0}, {"nh", 0x2, 0},  {"nc", 0x1, 0},  {"k", 0xF, 0},
-                                   {"lz", 0xE, 0}, {"uz", 0xD, 0},  {"z", 0xC, 0},   {"v", 0xB, 0},
-                                   {"h", 0xA, 0},  {"c", 0x9, 0}};
-static_assert(std::size(kConditions) == 14);
-
-template <typename T, std::size_t N> constexpr std::array<T, N> ToArray(const T (&a)[N]) {
-    std::array<T, N> out{};
-    for (std::size_t i = 0; i < N; ++i) out[i] = a[i];
+template <std::size_t N> constexpr std::array<Name, N> Numbered(std::array<std::string_view, N> a) {
+    std::array<Name, N> out{};
+    for (std::size_t i = 0; i < N; ++i) out[i] = {a[i], static_cast<uint8_t>(i)};
     return out;
 }
+constexpr std::array<Name, 4> kShortPointers = Numbered(kShortPointerNames);
+constexpr std::array<Name, 8> kLongPointers = Numbered(kPointerNames);
+
+// The conditions, valued by their condition field; the "always" fields have no name.
+constexpr std::array<Name, 14> BuildConditions() {
+    std::array<Name, 14> out{};
+    int n = 0;
+    for (int field = 0; field < 16; ++field)
+        if (!IsAlwaysCondition(field))
+            out[n++] = {kConditionNames[field], static_cast<uint8_t>(field)};
+    return out;
+}
+constexpr std::array<Name, 14> kConditions = BuildConditions();
+
+// The special registers' operand names, each once ("ky" names KC and KI).
+constexpr std::array<Name, 13> BuildSpecialNames() {
+    std::array<Name, 13> out{};
+    int n = 0;
+    for (const SpecialRegInfo& r : kSpecialRegTable) {
+        if (r.AsmName.empty()) continue;
+        bool seen = false;
+        for (int k = 0; k < n && !seen; ++k) seen = out[k].Name == r.AsmName;
+        if (!seen) out[n++] = {r.AsmName, 0};
+    }
+    if (n != 13) throw "thirteen operand names of special registers";
+    return out;
+}
+constexpr std::array<Name, 13> kSpecialNames = BuildSpecialNames();
 
 constexpr char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-// Digit value: the index in "0123456789ABCDEFabcdef", a-f counting 10-15, else 16.
-constexpr int DigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return 16;
 }
 
 // Longest entry of a table whose name matches text at offset at (case-insensitive); the
@@ -240,7 +115,8 @@ int MatchName(const Table& table, std::string_view text, std::size_t at, int& le
     return best;
 }
 
-// --- Byte codes of the forms ------------------------------------------------------------------
+// --- Register values and their byte codes -------------------------------------------------------
+// A register operand is held as 0-0x7F for rN and 0x80 + N for iN; bit 6 set marks an upper one.
 
 constexpr bool IsIndirect(uint8_t v) {
     return (v & 0x80) != 0;
@@ -251,8 +127,7 @@ constexpr bool IsUpper(uint8_t v) {
 constexpr bool IsRonly(uint8_t v) {
     return !IsIndirect(v);
 }
-
-// S(v): the second-register byte.
+// S(v): the second-register byte, the inverse of the lower-register field.
 constexpr uint8_t S(uint8_t v) {
     return static_cast<uint8_t>(((v & 7) << 5) | (IsIndirect(v) ? 0x10 : 0) | ((v >> 3) & 7));
 }
@@ -264,26 +139,29 @@ constexpr uint8_t T(uint8_t s, uint8_t e) {
 constexpr uint8_t E(uint8_t e) {
     return static_cast<uint8_t>((e & 7) << 5);
 }
-
-constexpr uint8_t Lo(uint16_t w) {
-    return static_cast<uint8_t>(w & 0xFF);
-}
-constexpr uint8_t Hi(uint16_t w) {
-    return static_cast<uint8_t>(w >> 8);
-}
+static_assert(FieldLowerDirect(S(0x2D)) == 0x2D && FieldIsIndirect(S(0x80 | 0x2D)));
+static_assert(FieldUpperBlockLast(0x48, E(0x4D)) == 0x4D);
 
 // --- Scanner ------------------------------------------------------------------------------------
 
 class Scanner {
 public:
-    explicit Scanner(std::string_view line) : s_(line) {}
+    Scanner(std::string_view line, std::span<const AsmValue> values) : s_(line), values_(values) {}
 
     int pos = 1; // 1-based position of the next character
 
     bool AtEnd() const { return pos > static_cast<int>(s_.size()); }
+    // The value that begins at position p, if one does.
+    const AsmValue* ValueAt(int p) const {
+        for (const AsmValue& v : values_)
+            if (v.Begin == p) return &v;
+        return nullptr;
+    }
+    // A character of the line at the position: not at the end, nor where a value stands.
+    bool HasChar() const { return !AtEnd() && !ValueAt(pos); }
     // True when a character is at the position and equals c.
-    bool At(char c) const { return !AtEnd() && s_[pos - 1] == c; }
-    char LowerHere() const { return AtEnd() ? '\0' : Lower(s_[pos - 1]); }
+    bool At(char c) const { return HasChar() && s_[pos - 1] == c; }
+    char LowerHere() const { return HasChar() ? Lower(s_[pos - 1]) : '\0'; }
 
     void SkipBlanks() {
         while (At(' ')) ++pos;
@@ -292,7 +170,7 @@ public:
         const std::size_t at = static_cast<std::size_t>(pos - 1);
         if (at + lit.size() > s_.size()) return false;
         for (std::size_t k = 0; k < lit.size(); ++k)
-            if (Lower(s_[at + k]) != lit[k]) return false;
+            if (ValueAt(pos + static_cast<int>(k)) || Lower(s_[at + k]) != lit[k]) return false;
         pos += static_cast<int>(lit.size());
         return true;
     }
@@ -308,9 +186,11 @@ public:
         return true;
     }
     template <typename Table> int Name(const Table& table) {
-        if (AtEnd()) return -1;
+        if (!HasChar()) return -1;
         int length = 0;
         const int i = MatchName(table, s_, static_cast<std::size_t>(pos - 1), length);
+        for (int k = 1; i >= 0 && k < length; ++k)
+            if (ValueAt(pos + k)) return -1;
         if (i >= 0) pos += length;
         return i;
     }
@@ -318,7 +198,7 @@ public:
     int Digits(int base, uint32_t& value) {
         value = 0;
         int taken = 0;
-        while (!AtEnd()) {
+        while (HasChar()) {
             const int d = DigitValue(s_[pos - 1]);
             if (d >= base) break;
             const uint32_t next = value * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
@@ -329,11 +209,20 @@ public:
         }
         return taken;
     }
-    bool Number(uint32_t max, uint32_t& n) {
+    // A number's digits, "&h" for hexadecimal, after blanks; or a value standing there. Returns
+    // how many digits were taken (a value counts as its digits).
+    int NumberDigits(uint32_t& n) {
         SkipBlanks();
+        if (const AsmValue* v = ValueAt(pos)) {
+            n = v->Value;
+            pos = v->End;
+            return 1;
+        }
         const int base = Literal("&h") ? 16 : 10;
-        return Digits(base, n) > 0 && n <= max;
+        return Digits(base, n);
     }
+    // A number up to max; digits taken stay consumed even when the value is above it.
+    bool Number(uint32_t max, uint32_t& n) { return NumberDigits(n) > 0 && n <= max; }
     bool Register(uint8_t& v) {
         SkipBlanks();
         uint32_t base;
@@ -362,447 +251,653 @@ public:
         return Literal("..") && Register(end) && (start & 0xF8) == (end & 0xF8);
     }
     bool Range(uint8_t& start, uint8_t& end) { return Register(start) && RangeEnd(start, end); }
-    bool Sign(uint8_t& s) {
+    // "+" steps up (1), "-" down (0).
+    bool Sign(int& s) {
         SkipBlanks();
         if (Char('+'))
-            s = 4;
+            s = 1;
         else if (Char('-'))
             s = 0;
         else
             return false;
         return true;
     }
-    // "(", blanks, a short pointer name. The closing ")" is the caller's step.
-    bool PointerOpen(int& entry) {
+    // "(", blanks, a pointer name of the transfers. The closing ")" is the caller's step.
+    bool PointerOpen(int& pointer) {
         if (!Char('(')) return false;
         SkipBlanks();
-        entry = Name(kShortPointers);
-        return entry >= 0;
+        const int i = Name(kShortPointers);
+        if (i < 0) return false;
+        pointer = kShortPointers[i].Value;
+        return true;
     }
 
 private:
     std::string_view s_;
+    std::span<const AsmValue> values_;
 };
 
-// --- Result -------------------------------------------------------------------------------------
+// --- Encoder ------------------------------------------------------------------------------------
 
-bool Emit(int count, uint8_t b0, uint8_t b1 = 0, uint8_t b2 = 0) {
-    AsmCount = count;
-    AsmBytes[0] = b0;
-    AsmBytes[1] = b1;
-    AsmBytes[2] = b2;
-    return true;
+// The operands a form has read. Unset fields (-1, empty) match any row.
+struct Operands {
+    uint8_t A = 0, A2 = 0;        // first register or range; for pairs the upper one
+    uint8_t B = 0, B2 = 0;        // second register or range; for pairs the lower one
+    uint32_t N = 0;               // the number
+    int Pointer = -1;             // pointer number
+    int Up = -1;                  // step sign: 1 "+", 0 "-"
+    int Condition = -1;           // condition field
+    std::string_view Special;     // special register operand name
+    bool RegisterOperand = false; // sbw/adw with a register
+};
+
+bool SamePointer(int want, int have) {
+    return want < 0 || want == have;
 }
 
-// Pair rule for registers a, b written in this order; fills bytes 1 and 2.
-bool Pair(uint8_t a, uint8_t b, uint16_t w, uint8_t& b1, uint8_t& b2, bool& upperFirst) {
-    if (IsUpper(a) == IsUpper(b)) return false;
-    upperFirst = IsUpper(a);
-    const uint8_t u = upperFirst ? a : b, l = upperFirst ? b : a;
-    b1 = static_cast<uint8_t>((Hi(w) & 0x80) | (upperFirst ? 0x40 : 0) | (u & 0x3F));
-    b2 = S(l);
-    return true;
-}
-
-// Range-pair rule for a..a2, b..b2.
-bool RangePair(uint8_t a, uint8_t a2, uint8_t b, uint8_t bb2, uint16_t w, uint8_t& b1, uint8_t& b2,
-               bool& upperFirst) {
-    if (!Pair(a, b, w, b1, b2, upperFirst)) return false;
-    if ((a & 7) != (b & 7) || (a2 & 7) != (bb2 & 7)) return false;
-    b2 = upperFirst ? T(b, bb2) : T(a, a2);
-    return true;
-}
-
-// Single-range rule for s..e with base h.
-void SingleRange(uint8_t s, uint8_t e, uint8_t h, uint8_t& b1, uint8_t& b2) {
-    if (IsUpper(s)) {
-        b1 = static_cast<uint8_t>(h | s);
-        b2 = E(e);
-    } else {
-        b1 = static_cast<uint8_t>(h | (s & 7));
-        b2 = T(s, e);
+// The bytes of the row's b0 and column (b1 bits 7-6) with the operands packed as its format lays
+// them out; false when the row names another pointer, sign, condition or special register.
+bool Pack(OperandFormat f, uint8_t b0, int col, const Operands& o, std::array<uint8_t, 3>& out) {
+    const uint8_t hi = static_cast<uint8_t>(col << 6); // b1 bits 7-6 of the row
+    const uint8_t hi7 = hi & 0x80;                     // bit 7 alone, where bit 6 is an operand's
+    const auto byte = [](uint32_t v) { return static_cast<uint8_t>(v); };
+    uint8_t b1 = 0, b2 = 0;
+    const bool stepOk = SamePointer(o.Pointer, b0 & 3) && SamePointer(o.Up, (b0 >> 2) & 1);
+    const bool sr = !o.Special.empty();
+    using enum OperandFormat;
+    switch (f) {
+    case None: break;
+    case Condition:
+        if (!SamePointer(o.Condition, b0 & 0x0F)) return false;
+        break;
+    case Reg: b1 = hi7 | o.A; break;
+    case Lower:
+        b1 = hi;
+        b2 = S(o.A);
+        break;
+    case Upper: b1 = hi | (o.A & 0x3F); break;
+    case LowerUpper:
+    case UpperLower:
+    case PointerPair:
+        b1 = hi | (o.A & 0x3F);
+        b2 = S(o.B);
+        break;
+    case RegLower:
+        b1 = hi7 | o.A;
+        b2 = S(o.B);
+        break;
+    case TwinImm:
+    case RegImm:
+        b1 = hi7 | o.A;
+        b2 = byte(o.N);
+        break;
+    case MemReg:
+    case MemImm:
+        if (!SamePointer(o.Pointer, (b0 >> 4) & 1)) return false;
+        b1 = f == MemReg ? byte(hi7 | ((o.A ^ 0x40) & 0x7F)) : byte(o.N);
+        break;
+    case PointerOperand:
+        if (!SamePointer(o.Pointer, b0 & 3)) return false;
+        b1 = o.RegisterOperand ? byte(0x80 | o.A) : byte(o.N);
+        break;
+    case StoreStep:
+    case LoadStep:
+        if (!stepOk) return false;
+        b1 = hi7 | o.A;
+        break;
+    case StoreLowerRun:
+    case LoadLowerRun:
+        if (!stepOk) return false;
+        b1 = hi | (o.A & 7);
+        b2 = T(o.A, o.A2);
+        break;
+    case StoreUpperRun:
+    case LoadUpperRun:
+        if (!stepOk) return false;
+        b1 = hi | (o.A & 0x3F);
+        b2 = E(o.A2);
+        break;
+    case StoreDisp:
+    case LoadDisp:
+        if (!stepOk) return false;
+        b1 = hi7 | o.A;
+        b2 = byte(o.N);
+        break;
+    case StoreRunDisp:
+    case LoadRunDisp:
+        if (!stepOk) return false;
+        b1 = hi7 | o.A;
+        b2 = byte(E(o.A2) | o.N);
+        break;
+    case LowerRange:
+        b1 = hi | (o.A & 7);
+        b2 = T(o.A, o.A2);
+        break;
+    case UpperRange:
+        b1 = hi | (o.A & 0x3F);
+        b2 = E(o.A2);
+        break;
+    case LowerUpperRange:
+    case UpperLowerRange:
+        b1 = hi | (o.A & 0x3F);
+        b2 = T(o.B, o.B2);
+        break;
+    case RangeImm:
+    case TwinRangeImm:
+        b1 = hi7 | o.A;
+        b2 = byte(E(o.A2) | o.N);
+        break;
+    case PointerWord:
+        if (!SamePointer(o.Pointer, b0 & 7)) return false;
+        [[fallthrough]];
+    case Word:
+        b1 = byte(o.N >> 8);
+        b2 = byte(o.N);
+        break;
+    case ConditionWord:
+        if (!SamePointer(o.Condition, b0 & 0x0F)) return false;
+        b1 = byte(o.N >> 8);
+        b2 = byte(o.N);
+        break;
+    case ConditionPageWord:
+        if (!SamePointer(o.Condition, b0 & 0x0F)) return false;
+        [[fallthrough]];
+    case PageWord: b1 = byte(o.N); break;
+    case SpecialImm7:
+        if (sr && kPutImm7Names[(b0 & 3) * 2 + (col >> 1)] != o.Special) return false;
+        b1 = byte(hi7 | o.N);
+        break;
+    case SpecialImm:
+        if (sr && kPutImmNames[b0 & 3] != o.Special) return false;
+        b1 = byte(o.N);
+        break;
+    case SpecialFromReg:
+    case RegFromSpecial:
+        if (sr && (f == SpecialFromReg ? kPutRegNames : kGetRegNames)[b0 & 7] != o.Special)
+            return false;
+        b1 = hi7 | o.A;
+        break;
     }
+    out = {b0, b1, b2};
+    return true;
 }
 
-// --- Operand forms --------------------------------------------------------------------------
-// Each returns true with the bytes emitted, or false with the scanner where it stopped.
+// The rows of each mnemonic (stlm: those of stm), in table order: the indices
+// Index[First[m]] up to Index[First[m + 1]] for mnemonic m of kMnemonics.
+struct MnemonicRows {
+    std::array<uint16_t, kOpcodeIndices + 64> Index;
+    std::array<uint16_t, kAsmMnemonicCount + 1> First;
+};
+// The number in kMnemonics of a row's mnemonic, -1 for the rows no form writes.
+constexpr int MnemonicOf(const InstructionInfo& row) {
+    if (row.Form == AsmForm::Unwritable) return -1;
+    for (int m = 0; m < kAsmMnemonicCount; ++m)
+        if (SameName(kMnemonics[m].Name, row.Mnemonic)) return m;
+    return -1;
+}
+constexpr MnemonicRows BuildMnemonicRows() {
+    std::array<int, kOpcodeIndices> of{};
+    std::array<int, kAsmMnemonicCount> count{};
+    int stm = -1, stlm = -1;
+    for (int m = 0; m < kAsmMnemonicCount; ++m) {
+        if (kMnemonics[m].Form == AsmForm::StoreRun) stm = m;
+        if (kMnemonics[m].Form == AsmForm::StoreRunMarked) stlm = m;
+    }
+    for (int i = 0; i < kOpcodeIndices; ++i) {
+        of[i] = MnemonicOf(kInstructions[i]);
+        if (of[i] >= 0) ++count[of[i]];
+    }
+    count[stlm] = count[stm];
+    MnemonicRows out{};
+    int n = 0;
+    for (int m = 0; m < kAsmMnemonicCount; ++m) {
+        out.First[m] = static_cast<uint16_t>(n);
+        n += count[m];
+    }
+    out.First[kAsmMnemonicCount] = static_cast<uint16_t>(n);
+    if (n > static_cast<int>(out.Index.size())) throw "more rows than MnemonicRows holds";
+    std::array<int, kAsmMnemonicCount> filled{};
+    for (int i = 0; i < kOpcodeIndices; ++i) {
+        if (of[i] < 0) continue;
+        for (const int m : {of[i], of[i] == stm ? stlm : -1})
+            if (m >= 0) out.Index[out.First[m] + filled[m]++] = static_cast<uint16_t>(i);
+    }
+    return out;
+}
+constexpr MnemonicRows kMnemonicRows = BuildMnemonicRows();
 
-bool Form1(Scanner& sc, uint16_t w) {
-    uint8_t a;
-    if (!sc.Register(a) || !IsRonly(a)) return false;
-    return Emit(2, Lo(w), static_cast<uint8_t>(Hi(w) | a));
+// Calls each(index, b0, column) for the rows of mnemonic m with format f, in table order, until
+// it returns true.
+template <typename Each> bool ForRows(int m, OperandFormat f, Each each) {
+    for (int k = kMnemonicRows.First[m]; k < kMnemonicRows.First[m + 1]; ++k) {
+        const int i = kMnemonicRows.Index[k];
+        if (kInstructions[i].Format != f) continue;
+        const uint8_t b0 = static_cast<uint8_t>(i >= 640 ? i - 480 : i / 4);
+        if (each(i, b0, i >= 640 ? 0 : i % 4)) return true;
+    }
+    return false;
 }
 
-bool Form2(Scanner& sc, uint16_t w) {
-    uint8_t a, b;
-    const auto first = sc.TryRegister(a);
-    if (first == Scanner::Try::kBad) return false;
-    if (first == Scanner::Try::kYes) {
-        if (!sc.Comma()) return false;
-        const auto second = sc.TryRegister(b);
-        if (second == Scanner::Try::kBad) return false;
-        if (second == Scanner::Try::kYes) {
-            uint8_t b1, b2;
-            bool uf;
-            if (!Pair(a, b, w, b1, b2, uf)) return false;
-            return Emit(3, Lo(w), b1, b2);
+// Whether mnemonic m has a row of the format whose fixed fields fit the operands set so far.
+bool HasRow(int m, OperandFormat f, const Operands& o = {}) {
+    return ForRows(m, f, [&](int, uint8_t b0, int col) {
+        std::array<uint8_t, 3> bytes;
+        return Pack(f, b0, col, o, bytes);
+    });
+}
+
+// --- Forms -------------------------------------------------------------------------------
+// Each reads its operands with the scanner and ends in Emit, or returns false with the scanner
+// where it stopped.
+
+class LineAssembler {
+public:
+    LineAssembler(Scanner& sc, int m, uint16_t page, AsmResult& result)
+        : sc_(sc), m_(kMnemonics[static_cast<std::size_t>(m)]), index_(m), page_(page), r_(result) {
+    }
+
+    // Reads the operands of the mnemonic's form and encodes them.
+    bool Assemble() {
+        using enum AsmForm;
+        switch (m_.Form) {
+        case NoOperands: return Emit(OperandFormat::None, {});
+        case OneRegister: return OneRegisterForm();
+        case Alu: return AluForm();
+        case Pair: return PairForm();
+        case DigitShift: return DigitShiftForm();
+        case GetSpecial: return GetSpecialForm();
+        case PutSpecial: return PutSpecialForm();
+        case Load: return LoadForm();
+        case Store: return StoreForm();
+        case LoadPointer: return LoadPointerForm();
+        case PointerArith: return PointerArithForm();
+        case PointerTransfer: return PointerTransferForm();
+        case RunAlu: return RunAluForm();
+        case LoadRun: return LoadRunForm();
+        case StoreRun: return StoreRunForm(false);
+        case StoreRunMarked: return StoreRunForm(true);
+        case SingleRun: return SingleRunForm();
+        case Return: return ReturnForm();
+        case Jump: return JumpForm(false);
+        case ShortJump: return JumpForm(true);
+        case RunPair: return RunPairForm();
+        case Data: return DataForm();
+        case Unwritable: break;
         }
-        uint32_t n;
-        if (!IsRonly(a) || !sc.Number(255, n)) return false;
-        const uint16_t w1 = w ^ (w == 0x0019 ? 0x8000 : 0x0008);
-        return Emit(3, Lo(w1), static_cast<uint8_t>(Hi(w1) | a), static_cast<uint8_t>(n));
-    }
-    // A pointer in parentheses: only the forms without carry and without bit.
-    if ((Lo(w) & 0x30) != 0) return false;
-    int p;
-    if (!sc.PointerOpen(p)) return false;
-    const uint8_t alu = kShortPointers[p].Alu;
-    if (alu == 0 || !sc.Char(')') || !sc.Comma()) return false;
-    const uint16_t w1 = w ^ alu;
-    const auto second = sc.TryRegister(b);
-    if (second == Scanner::Try::kBad) return false;
-    if (second == Scanner::Try::kYes) {
-        if (!IsRonly(b)) return false;
-        return Emit(2, Lo(w1), static_cast<uint8_t>(Hi(w1) ^ b ^ 0x40));
-    }
-    uint32_t n;
-    if ((Hi(w) & 0x80) == 0 || !sc.Number(255, n)) return false;
-    return Emit(2, Lo(w1 ^ 0x0008), static_cast<uint8_t>(n));
-}
-
-bool Form3(Scanner& sc, uint16_t w) {
-    uint8_t a, b;
-    if (!sc.Register(a)) return false;
-    if (w == 0x4024) {
-        sc.SkipBlanks();
-        if (!sc.At(',')) {
-            if (IsUpper(a)) return Emit(3, 0x24, static_cast<uint8_t>(0xC0 | (a & 0x3F)), 0);
-            return Emit(3, 0x24, 0x80, S(a));
-        }
-    }
-    uint8_t b1, b2;
-    bool uf;
-    if (!sc.Comma() || !sc.Register(b) || !Pair(a, b, w, b1, b2, uf)) return false;
-    return Emit(3, Lo(w), b1, b2);
-}
-
-bool Form4(Scanner& sc, uint16_t w) {
-    uint8_t a, b, b1, b2;
-    bool uf;
-    if (!sc.Register(a) || !sc.Comma() || !sc.Register(b) || !Pair(a, b, w, b1, b2, uf))
         return false;
-    return Emit(3, uf ? Lo(w) : static_cast<uint8_t>(Lo(w) ^ 0x05), b1, b2);
-}
-
-bool Form5(Scanner& sc, uint16_t w) {
-    uint8_t a, b;
-    if (!sc.Register(a) || !IsUpper(a)) return false;
-    if (!sc.Comma() || !sc.Register(b) || IsUpper(b)) return false;
-    return Emit(3, Lo(w), static_cast<uint8_t>(Hi(w) | a), S(b));
-}
-
-bool Form6(Scanner& sc, uint16_t w) {
-    uint8_t a;
-    if (!sc.Register(a) || !IsRonly(a) || !sc.Comma()) return false;
-    const int r = sc.Name(kSpecialRegs);
-    if (r < 0 || (kSpecialRegs[r].Perm & kPermReg) == 0) return false;
-    const uint16_t w1 = w ^ kSpecialRegs[r].RegCode;
-    return Emit(2, Lo(w1), static_cast<uint8_t>(Hi(w1) | a));
-}
-
-bool Form7(Scanner& sc, uint16_t w) {
-    sc.SkipBlanks();
-    const int r = sc.Name(kSpecialRegs);
-    if (r < 0 || !sc.Comma()) return false;
-    const AsmSpecialReg& sr = kSpecialRegs[r];
-    uint8_t a;
-    const auto t = sc.TryRegister(a);
-    if (t == Scanner::Try::kBad) return false;
-    if (t == Scanner::Try::kYes) {
-        if (!IsRonly(a) || (sr.Perm & kPermReg) == 0) return false;
-        const uint16_t w1 = w ^ sr.RegCode;
-        return Emit(2, Lo(w1), static_cast<uint8_t>(Hi(w1) | a));
     }
-    if ((sr.Perm & (kPerm127 | kPerm255)) == 0) return false;
-    uint32_t n;
-    if (!sc.Number((sr.Perm & kPerm255) ? 255 : 127, n)) return false;
-    const uint16_t w1 = w ^ sr.ImmCode;
-    return Emit(2, Lo(w1), static_cast<uint8_t>(Hi(w1) | n));
-}
 
-bool Form8(Scanner& sc) {
-    uint8_t a, b;
-    if (!sc.Register(a) || !sc.Comma()) return false;
-    const auto t = sc.TryRegister(b);
-    if (t == Scanner::Try::kBad) return false;
-    if (t == Scanner::Try::kYes) {
-        sc.SkipBlanks();
-        if (sc.Char(',')) {
+private:
+    using Try = Scanner::Try;
+    using F = OperandFormat;
+
+    // The bytes of the first of the mnemonic's rows with format f that the operands select.
+    bool Emit(OperandFormat f, const Operands& o, uint8_t b2Or = 0) {
+        return ForRows(index_, f, [&](int index, uint8_t b0, int col) {
+            std::array<uint8_t, 3> bytes;
+            if (!Pack(f, b0, col, o, bytes)) return false;
+            if (b0 < 0xA0 && OpcodeIndex(b0, bytes[1]) != index) return false;
+            bytes[2] |= b2Or;
+            r_.AsmCount = kInstructions[index].Length;
+            r_.AsmBytes = bytes;
+            for (int k = r_.AsmCount; k < 3; ++k) r_.AsmBytes[k] = 0;
+            return true;
+        });
+    }
+
+    // Two registers a, b written in this order: exactly one of them upper. The format says
+    // which comes first; A holds the upper one and B the lower.
+    static bool PairOf(uint8_t a, uint8_t b, OperandFormat lowerFirst, OperandFormat upperFirst,
+                       OperandFormat& f, Operands& o) {
+        if (IsUpper(a) == IsUpper(b)) return false;
+        f = IsUpper(a) ? upperFirst : lowerFirst;
+        o.A = IsUpper(a) ? a : b;
+        o.B = IsUpper(a) ? b : a;
+        return true;
+    }
+    // Two ranges: the pair rule on the starts, and both ends at the same place in their groups.
+    static bool RangePairOf(uint8_t a, uint8_t a2, uint8_t b, uint8_t bb2, OperandFormat& f,
+                            Operands& o) {
+        if (!PairOf(a, b, F::LowerUpperRange, F::UpperLowerRange, f, o)) return false;
+        if ((a & 7) != (b & 7) || (a2 & 7) != (bb2 & 7)) return false;
+        o.B2 = IsUpper(a) ? bb2 : a2;
+        return true;
+    }
+
+    bool OneRegisterForm() {
+        Operands o;
+        if (!sc_.Register(o.A) || !IsRonly(o.A)) return false;
+        return Emit(F::Reg, o);
+    }
+
+    bool AluForm() {
+        Operands o;
+        uint8_t a, b;
+        const Try first = sc_.TryRegister(a);
+        if (first == Try::kBad) return false;
+        if (first == Try::kYes) {
+            if (!sc_.Comma()) return false;
+            const Try second = sc_.TryRegister(b);
+            if (second == Try::kBad) return false;
+            if (second == Try::kYes) {
+                F f;
+                if (!PairOf(a, b, F::LowerUpper, F::UpperLower, f, o)) return false;
+                return Emit(f, o);
+            }
+            o.A = a;
+            if (!IsRonly(a) || !sc_.Number(255, o.N)) return false;
+            return Emit(F::RegImm, o);
+        }
+        // A pointer in parentheses: the operations that have memory forms, on their pointers.
+        if (!HasRow(index_, F::MemReg)) return false;
+        if (!sc_.PointerOpen(o.Pointer)) return false;
+        if (!HasRow(index_, F::MemReg, o) || !sc_.Char(')') || !sc_.Comma()) return false;
+        const Try second = sc_.TryRegister(b);
+        if (second == Try::kBad) return false;
+        if (second == Try::kYes) {
+            o.A = b;
+            if (!IsRonly(b)) return false;
+            return Emit(F::MemReg, o);
+        }
+        if (!HasRow(index_, F::MemImm, o) || !sc_.Number(255, o.N)) return false;
+        return Emit(F::MemImm, o);
+    }
+
+    bool PairForm() {
+        Operands o;
+        uint8_t a, b;
+        if (!sc_.Register(a)) return false;
+        if (HasRow(index_, F::Lower)) { // swp: one register alone
+            sc_.SkipBlanks();
+            if (!sc_.At(',')) {
+                o.A = a;
+                return Emit(IsUpper(a) ? F::Upper : F::Lower, o);
+            }
+        }
+        F f;
+        if (!sc_.Comma() || !sc_.Register(b) || !PairOf(a, b, F::LowerUpper, F::UpperLower, f, o))
+            return false;
+        return Emit(f, o);
+    }
+
+    bool DigitShiftForm() {
+        Operands o;
+        if (!sc_.Register(o.A) || !IsUpper(o.A)) return false;
+        if (!sc_.Comma() || !sc_.Register(o.B) || IsUpper(o.B)) return false;
+        return Emit(F::RegLower, o);
+    }
+
+    // A special register's operand name.
+    bool Special(Operands& o) {
+        const int i = sc_.Name(kSpecialNames);
+        if (i < 0) return false;
+        o.Special = kSpecialNames[i].Name;
+        return true;
+    }
+
+    bool GetSpecialForm() {
+        Operands o;
+        if (!sc_.Register(o.A) || !IsRonly(o.A) || !sc_.Comma()) return false;
+        if (!Special(o) || !HasRow(index_, F::RegFromSpecial, o)) return false;
+        return Emit(F::RegFromSpecial, o);
+    }
+
+    bool PutSpecialForm() {
+        Operands o;
+        sc_.SkipBlanks();
+        if (!Special(o) || !sc_.Comma()) return false;
+        const Try t = sc_.TryRegister(o.A);
+        if (t == Try::kBad) return false;
+        if (t == Try::kYes) {
+            if (!IsRonly(o.A) || !HasRow(index_, F::SpecialFromReg, o)) return false;
+            return Emit(F::SpecialFromReg, o);
+        }
+        // A number: the whole of b1 for the 8-bit registers, bits 6-0 for the 7-bit ones.
+        const F f = HasRow(index_, F::SpecialImm, o)    ? F::SpecialImm
+                    : HasRow(index_, F::SpecialImm7, o) ? F::SpecialImm7
+                                                        : F::None;
+        if (f == F::None || !sc_.Number(f == F::SpecialImm ? 255 : 127, o.N)) return false;
+        return Emit(f, o);
+    }
+
+    bool LoadForm() {
+        Operands o;
+        uint8_t a, b;
+        if (!sc_.Register(a) || !sc_.Comma()) return false;
+        const Try t = sc_.TryRegister(b);
+        if (t == Try::kBad) return false;
+        if (t == Try::kYes) {
+            sc_.SkipBlanks();
+            if (sc_.Char(',')) { // both halves at once: a and the same register in the other half
+                o.A = a;
+                if (!IsRonly(a) || !IsRonly(b) || (a ^ b) != 0x40 || !sc_.Number(255, o.N))
+                    return false;
+                return Emit(F::TwinImm, o);
+            }
+            F f;
+            if (!PairOf(a, b, F::LowerUpper, F::UpperLower, f, o)) return false;
+            return Emit(f, o);
+        }
+        o.A = a;
+        if (sc_.At('(')) {
+            if (!sc_.PointerOpen(o.Pointer)) return false;
+            if (sc_.Char(')')) {
+                if (!sc_.Sign(o.Up) || !IsRonly(a)) return false;
+                return Emit(F::LoadStep, o);
+            }
+            if (!sc_.Sign(o.Up) || !IsRonly(a) || !sc_.Number(255, o.N) || !sc_.Char(')'))
+                return false;
+            return Emit(F::LoadDisp, o);
+        }
+        if (!IsRonly(a) || !sc_.Number(255, o.N)) return false;
+        return Emit(F::RegImm, o);
+    }
+
+    bool StoreForm() {
+        Operands o;
+        sc_.SkipBlanks();
+        if (sc_.At('(')) {
+            // Stores use the displacement plus one: n from 1 to 256 is written as n - 1.
+            if (!sc_.PointerOpen(o.Pointer) || !sc_.Sign(o.Up) || !sc_.Number(256, o.N) || o.N == 0)
+                return false;
+            if (!sc_.Char(')') || !sc_.Comma() || !sc_.Register(o.A) || !IsRonly(o.A)) return false;
+            --o.N;
+            return Emit(F::StoreDisp, o);
+        }
+        if (!sc_.Sign(o.Up) || !sc_.PointerOpen(o.Pointer) || !sc_.Char(')') || !sc_.Comma())
+            return false;
+        if (!sc_.Register(o.A) || !IsRonly(o.A)) return false;
+        return Emit(F::StoreStep, o);
+    }
+
+    bool LoadPointerForm() {
+        Operands o;
+        sc_.SkipBlanks();
+        const int p = sc_.Name(kLongPointers);
+        if (p < 0 || !sc_.Comma() || !sc_.Number(0xFFFF, o.N)) return false;
+        o.Pointer = kLongPointers[p].Value;
+        return Emit(F::PointerWord, o);
+    }
+
+    bool PointerArithForm() {
+        Operands o;
+        sc_.SkipBlanks();
+        const int p = sc_.Name(kShortPointers);
+        if (p < 0 || !sc_.Comma()) return false;
+        o.Pointer = kShortPointers[p].Value;
+        const Try t = sc_.TryRegister(o.A);
+        if (t == Try::kBad) return false;
+        if (t == Try::kYes) {
+            if (!IsRonly(o.A)) return false;
+            o.RegisterOperand = true;
+        } else if (!sc_.Number(127, o.N)) {
+            return false;
+        }
+        return Emit(F::PointerOperand, o);
+    }
+
+    // pla and ijmp: a pointer's name stands for its two bytes, 0x78 + p and 0x38 + p.
+    bool PointerTransferForm() {
+        Operands o;
+        sc_.SkipBlanks();
+        const int p = sc_.Name(kLongPointers);
+        if (p >= 0) {
+            o.A = o.B = static_cast<uint8_t>(kPtrLow + kLongPointers[p].Value);
+            return Emit(F::PointerPair, o);
+        }
+        if (!sc_.Register(o.A) || !IsUpper(o.A)) return false;
+        if (!sc_.Comma() || !sc_.Register(o.B) || IsUpper(o.B)) return false;
+        return Emit(F::PointerPair, o);
+    }
+
+    bool RunAluForm() {
+        Operands o;
+        uint8_t a, a2, b, bb2;
+        if (!sc_.Range(a, a2) || !sc_.Comma()) return false;
+        const Try t = sc_.TryRegister(b);
+        if (t == Try::kBad) return false;
+        if (t == Try::kYes) {
+            F f;
+            if (!sc_.RangeEnd(b, bb2) || !RangePairOf(a, a2, b, bb2, f, o)) return false;
+            return Emit(f, o);
+        }
+        o.A = a;
+        o.A2 = a2;
+        if (!HasRow(index_, F::RangeImm) || !IsRonly(a) || !sc_.Number(31, o.N)) return false;
+        return Emit(F::RangeImm, o);
+    }
+
+    bool LoadRunForm() {
+        Operands o;
+        uint8_t a, a2, b, bb2;
+        if (!sc_.Range(a, a2) || !sc_.Comma()) return false;
+        const Try t = sc_.TryRegister(b);
+        if (t == Try::kBad) return false;
+        if (t == Try::kYes) {
+            if (!sc_.RangeEnd(b, bb2)) return false;
+            sc_.SkipBlanks();
+            if (sc_.Char(',')) { // both halves at once
+                if (!IsRonly(a) || !IsRonly(b) || (a ^ b) != 0x40 || (a2 ^ bb2) != 0x40)
+                    return false;
+                o.A = a;
+                o.A2 = a2;
+                if (!sc_.Number(31, o.N)) return false;
+                return Emit(F::TwinRangeImm, o);
+            }
+            F f;
+            if (!RangePairOf(a, a2, b, bb2, f, o)) return false;
+            return Emit(f, o);
+        }
+        o.A = a;
+        o.A2 = a2;
+        if (sc_.At('(')) {
+            if (!sc_.PointerOpen(o.Pointer)) return false;
+            if (sc_.Char(')')) {
+                if (!sc_.Sign(o.Up) || !IsRonly(a)) return false;
+                return Emit(IsUpper(a) ? F::LoadUpperRun : F::LoadLowerRun, o);
+            }
+            if (!sc_.Sign(o.Up) || !IsRonly(a) || !sc_.Number(31, o.N) || !sc_.Char(')'))
+                return false;
+            return Emit(F::LoadRunDisp, o);
+        }
+        if (!IsRonly(a) || !sc_.Number(31, o.N)) return false;
+        return Emit(F::RangeImm, o);
+    }
+
+    // stm, and stlm: the same with b2 bit 3 set.
+    bool StoreRunForm(bool marked) {
+        Operands o;
+        sc_.SkipBlanks();
+        if (!marked && sc_.At('(')) {
+            if (!sc_.PointerOpen(o.Pointer) || !sc_.Sign(o.Up) || !sc_.Number(32, o.N) || o.N == 0)
+                return false;
+            if (!sc_.Char(')') || !sc_.Comma() || !sc_.Range(o.A, o.A2) || !IsRonly(o.A))
+                return false;
+            --o.N;
+            return Emit(F::StoreRunDisp, o);
+        }
+        if (!sc_.Sign(o.Up) || !sc_.PointerOpen(o.Pointer) || !sc_.Char(')') || !sc_.Comma())
+            return false;
+        if (!sc_.Range(o.A, o.A2) || !IsRonly(o.A)) return false;
+        return Emit(IsUpper(o.A) ? F::StoreUpperRun : F::StoreLowerRun, o, marked ? 0x08 : 0);
+    }
+
+    bool SingleRunForm() {
+        Operands o;
+        if (!sc_.Range(o.A, o.A2)) return false;
+        return Emit(IsUpper(o.A) ? F::UpperRange : F::LowerRange, o);
+    }
+
+    bool ReturnForm() {
+        Operands o;
+        sc_.SkipBlanks();
+        const int c = sc_.Name(kConditions);
+        if (c < 0) return Emit(F::None, o);
+        o.Condition = kConditions[c].Value;
+        return Emit(F::Condition, o);
+    }
+
+    // jmp, cal (long) and sjmp, scal (short: the target in the page of AsmPage).
+    bool JumpForm(bool isShort) {
+        Operands o;
+        sc_.SkipBlanks();
+        const int c = sc_.Name(kConditions);
+        if (c >= 0 && !sc_.Comma()) return false;
+        if (!sc_.Number(0xFFFF, o.N)) return false;
+        if (isShort && (o.N >> 8) != static_cast<uint32_t>(page_ >> 8)) return false;
+        if (c < 0) return Emit(isShort ? F::PageWord : F::Word, o);
+        o.Condition = kConditions[c].Value;
+        return Emit(isShort ? F::ConditionPageWord : F::ConditionWord, o);
+    }
+
+    bool RunPairForm() {
+        Operands o;
+        uint8_t a, a2, b, bb2;
+        if (!sc_.Range(a, a2)) return false;
+        if (HasRow(index_, F::LowerRange)) { // swpm: one range alone
+            sc_.SkipBlanks();
+            if (!sc_.At(',')) {
+                o.A = a;
+                o.A2 = a2;
+                return Emit(IsUpper(a) ? F::UpperRange : F::LowerRange, o);
+            }
+        }
+        F f;
+        if (!sc_.Comma() || !sc_.Range(b, bb2) || !RangePairOf(a, a2, b, bb2, f, o)) return false;
+        return Emit(f, o);
+    }
+
+    // db: up to three values, each followed by a comma except perhaps the last. A value that
+    // cannot be read ends the list where it starts, and what follows is left to the line's end
+    // check; a value above 255 fails behind its digits, as every number above its maximum does.
+    bool DataForm() {
+        r_.AsmCount = 0;
+        while (r_.AsmCount < 3) {
+            const int before = sc_.pos;
             uint32_t n;
-            if (!IsRonly(a) || !IsRonly(b) || (a ^ b) != 0x40 || !sc.Number(255, n)) return false;
-            return Emit(3, 0x20, a, static_cast<uint8_t>(n));
+            if (sc_.NumberDigits(n) == 0) {
+                sc_.pos = before;
+                break;
+            }
+            if (n > 255) return false;
+            r_.AsmBytes[static_cast<std::size_t>(r_.AsmCount++)] = static_cast<uint8_t>(n);
+            if (!sc_.Comma()) break;
         }
-        uint8_t b1, b2;
-        bool uf;
-        if (!Pair(a, b, 0x8021, b1, b2, uf)) return false;
-        return Emit(3, 0x21, b1, b2);
+        return true;
     }
-    if (sc.At('(')) {
-        int p;
-        uint8_t s;
-        if (!sc.PointerOpen(p)) return false;
-        const uint8_t pn = kShortPointers[p].Value;
-        if (sc.Char(')')) {
-            if (!sc.Sign(s) || !IsRonly(a)) return false;
-            return Emit(2, static_cast<uint8_t>(0x68 + s + pn), static_cast<uint8_t>(0x80 | a));
-        }
-        uint32_t n;
-        if (!sc.Sign(s) || !IsRonly(a) || !sc.Number(255, n) || !sc.Char(')')) return false;
-        return Emit(3, static_cast<uint8_t>(0x80 + s + pn), static_cast<uint8_t>(0x80 | a),
-                    static_cast<uint8_t>(n));
-    }
-    uint32_t n;
-    if (!IsRonly(a) || !sc.Number(255, n)) return false;
-    return Emit(3, 0x20, static_cast<uint8_t>(0x80 | a), static_cast<uint8_t>(n));
-}
 
-bool Form9(Scanner& sc) {
-    int p;
-    uint8_t s, a;
-    sc.SkipBlanks();
-    if (sc.At('(')) {
-        uint32_t n;
-        if (!sc.PointerOpen(p) || !sc.Sign(s) || !sc.Number(256, n) || n == 0) return false;
-        if (!sc.Char(')') || !sc.Comma() || !sc.Register(a) || !IsRonly(a)) return false;
-        return Emit(3, static_cast<uint8_t>(0x80 + s + kShortPointers[p].Value), a,
-                    static_cast<uint8_t>(n - 1));
-    }
-    if (!sc.Sign(s) || !sc.PointerOpen(p) || !sc.Char(')') || !sc.Comma()) return false;
-    if (!sc.Register(a) || !IsRonly(a)) return false;
-    return Emit(2, static_cast<uint8_t>(0x68 + s + kShortPointers[p].Value), a);
-}
-
-bool Form10(Scanner& sc, uint16_t w) {
-    sc.SkipBlanks();
-    const int p = sc.Name(kLongPointers);
-    uint32_t n;
-    if (p < 0 || !sc.Comma() || !sc.Number(0xFFFF, n)) return false;
-    return Emit(3, static_cast<uint8_t>(Lo(w) ^ kLongPointers[p].Value),
-                static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF));
-}
-
-bool Form11(Scanner& sc, uint16_t w) {
-    sc.SkipBlanks();
-    const int p = sc.Name(kShortPointers);
-    if (p < 0 || !sc.Comma()) return false;
-    const uint8_t b0 = static_cast<uint8_t>(Lo(w) ^ kShortPointers[p].Value);
-    uint8_t a;
-    const auto t = sc.TryRegister(a);
-    if (t == Scanner::Try::kBad) return false;
-    if (t == Scanner::Try::kYes) {
-        if (!IsRonly(a)) return false;
-        return Emit(2, b0, static_cast<uint8_t>(0x80 | a));
-    }
-    uint32_t n;
-    if (!sc.Number(127, n)) return false;
-    return Emit(2, b0, static_cast<uint8_t>(n));
-}
-
-bool Form12(Scanner& sc, uint16_t w) {
-    sc.SkipBlanks();
-    const int p = sc.Name(kLongPointers);
-    if (p >= 0) {
-        const uint8_t v = static_cast<uint8_t>(0x38 + kLongPointers[p].Value);
-        return Emit(3, Lo(w), static_cast<uint8_t>(Hi(w) | v), S(v));
-    }
-    uint8_t a, b;
-    if (!sc.Register(a) || !IsUpper(a)) return false;
-    if (!sc.Comma() || !sc.Register(b) || IsUpper(b)) return false;
-    return Emit(3, Lo(w), static_cast<uint8_t>(Hi(w) | (a & 0x3F)), S(b));
-}
-
-bool Form13(Scanner& sc, uint16_t w) {
-    uint8_t a, a2, b, bb2;
-    if (!sc.Range(a, a2) || !sc.Comma()) return false;
-    const auto t = sc.TryRegister(b);
-    if (t == Scanner::Try::kBad) return false;
-    if (t == Scanner::Try::kYes) {
-        uint8_t b1, b2;
-        bool uf;
-        if (!sc.RangeEnd(b, bb2) || !RangePair(a, a2, b, bb2, w, b1, b2, uf)) return false;
-        return Emit(3, Lo(w), b1, b2);
-    }
-    uint32_t n;
-    if ((Lo(w) & 0x02) == 0 || !IsRonly(a) || !sc.Number(31, n)) return false;
-    const uint16_t w1 = w ^ 0x0008;
-    return Emit(3, Lo(w1), static_cast<uint8_t>(Hi(w1) | a), static_cast<uint8_t>(E(a2) | n));
-}
-
-bool Form14(Scanner& sc) {
-    uint8_t a, a2, b, bb2;
-    if (!sc.Range(a, a2) || !sc.Comma()) return false;
-    const auto t = sc.TryRegister(b);
-    if (t == Scanner::Try::kBad) return false;
-    uint32_t n;
-    if (t == Scanner::Try::kYes) {
-        if (!sc.RangeEnd(b, bb2)) return false;
-        sc.SkipBlanks();
-        if (sc.Char(',')) {
-            if (!IsRonly(a) || !IsRonly(b) || (a ^ b) != 0x40 || (a2 ^ bb2) != 0x40) return false;
-            if (!sc.Number(31, n)) return false;
-            return Emit(3, 0x30, a, static_cast<uint8_t>(E(a2) | n));
-        }
-        uint8_t b1, b2;
-        bool uf;
-        if (!RangePair(a, a2, b, bb2, 0x8000, b1, b2, uf)) return false;
-        return Emit(3, 0x31, b1, b2);
-    }
-    if (sc.At('(')) {
-        int p;
-        uint8_t s;
-        if (!sc.PointerOpen(p)) return false;
-        const uint8_t pn = kShortPointers[p].Value;
-        if (sc.Char(')')) {
-            if (!sc.Sign(s) || !IsRonly(a)) return false;
-            uint8_t b1, b2;
-            SingleRange(a, a2, 0x80, b1, b2);
-            return Emit(3, static_cast<uint8_t>(0x78 + s + pn), b1, b2);
-        }
-        if (!sc.Sign(s) || !IsRonly(a) || !sc.Number(31, n) || !sc.Char(')')) return false;
-        return Emit(3, static_cast<uint8_t>(0x90 + s + pn), static_cast<uint8_t>(0x80 | a),
-                    static_cast<uint8_t>(E(a2) | n));
-    }
-    if (!IsRonly(a) || !sc.Number(31, n)) return false;
-    return Emit(3, 0x30, static_cast<uint8_t>(0x80 | a), static_cast<uint8_t>(E(a2) | n));
-}
-
-// stm (form 15) and, with stlm set, stlm (form 16).
-bool Form15(Scanner& sc, bool stlm) {
-    int p;
-    uint8_t s, a, a2;
-    sc.SkipBlanks();
-    if (!stlm && sc.At('(')) {
-        uint32_t n;
-        if (!sc.PointerOpen(p) || !sc.Sign(s) || !sc.Number(32, n) || n == 0) return false;
-        if (!sc.Char(')') || !sc.Comma() || !sc.Range(a, a2) || !IsRonly(a)) return false;
-        return Emit(3, static_cast<uint8_t>(0x90 + s + kShortPointers[p].Value), a,
-                    static_cast<uint8_t>(E(a2) | (n - 1)));
-    }
-    if (!sc.Sign(s) || !sc.PointerOpen(p) || !sc.Char(')') || !sc.Comma()) return false;
-    if (!sc.Range(a, a2) || !IsRonly(a)) return false;
-    uint8_t b1, b2;
-    SingleRange(a, a2, 0x00, b1, b2);
-    if (stlm) b2 |= 0x08;
-    return Emit(3, static_cast<uint8_t>(0x78 + s + kShortPointers[p].Value), b1, b2);
-}
-
-bool Form17(Scanner& sc, uint16_t w) {
-    uint8_t a, a2, b1, b2;
-    if (!sc.Range(a, a2)) return false;
-    SingleRange(a, a2, Hi(w), b1, b2);
-    return Emit(3, Lo(w), b1, b2);
-}
-
-bool Form18(Scanner& sc, uint16_t w) {
-    sc.SkipBlanks();
-    const int c = sc.Name(kConditions);
-    return Emit(1, static_cast<uint8_t>(Lo(w) ^ (c >= 0 ? kConditions[c].Value : 0)));
-}
-
-// Long (form 19) and short (form 20) jumps and calls.
-bool Form19(Scanner& sc, uint16_t w, bool isShort) {
-    sc.SkipBlanks();
-    const int c = sc.Name(kConditions);
-    if (c >= 0 && !sc.Comma()) return false;
-    uint32_t n;
-    if (!sc.Number(0xFFFF, n)) return false;
-    const uint8_t b0 = static_cast<uint8_t>(Lo(w) ^ (c >= 0 ? kConditions[c].Value : 0));
-    if (!isShort) return Emit(3, b0, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n));
-    if ((n >> 8) != static_cast<uint32_t>(AsmPage >> 8)) return false;
-    return Emit(2, b0, static_cast<uint8_t>(n));
-}
-
-bool Form21(Scanner& sc, uint16_t w) {
-    uint8_t a, a2, b, bb2, b1, b2;
-    bool uf;
-    if (!sc.Range(a, a2)) return false;
-    if (w == 0x4034) {
-        sc.SkipBlanks();
-        if (!sc.At(',')) {
-            const uint8_t h = IsUpper(a) ? 0xC0 : 0x80;
-            SingleRange(a, a2, h, b1, b2);
-            return Emit(3, 0x34, b1, b2);
-        }
-    }
-    if (!sc.Comma() || !sc.Range(b, bb2) || !RangePair(a, a2, b, bb2, w, b1, b2, uf)) return false;
-    return Emit(3, Lo(w), b1, b2);
-}
-
-bool Form22(Scanner& sc, uint16_t w) {
-    uint8_t a, a2, b, bb2, b1, b2;
-    bool uf;
-    if (!sc.Range(a, a2) || !sc.Comma() || !sc.Range(b, bb2) ||
-        !RangePair(a, a2, b, bb2, w, b1, b2, uf))
-        return false;
-    return Emit(3, uf ? Lo(w) : static_cast<uint8_t>(Lo(w) ^ 0x05), b1, b2);
-}
-
-// db: up to three values, each followed by a comma except perhaps the last. A value that
-// cannot be read ends the list where it starts; what follows is then left to the line's end
-// check.
-bool Form23(Scanner& sc) {
-    AsmCount = 0;
-    while (AsmCount < 3) {
-        const int before = sc.pos;
-        uint32_t n;
-        if (!sc.Number(255, n)) {
-            sc.pos = before;
-            break;
-        }
-        AsmBytes[AsmCount++] = static_cast<uint8_t>(n);
-        if (!sc.Comma()) break;
-    }
-    return true;
-}
-
-bool Operands(Scanner& sc, const AsmMnemonic& m) {
-    const uint16_t w = m.Code;
-    switch (m.Form) {
-    case 0: return Emit(1, Lo(w));
-    case 1: return Form1(sc, w);
-    case 2: return Form2(sc, w);
-    case 3: return Form3(sc, w);
-    case 4: return Form4(sc, w);
-    case 5: return Form5(sc, w);
-    case 6: return Form6(sc, w);
-    case 7: return Form7(sc, w);
-    case 8: return Form8(sc);
-    case 9: return Form9(sc);
-    case 10: return Form10(sc, w);
-    case 11: return Form11(sc, w);
-    case 12: return Form12(sc, w);
-    case 13: return Form13(sc, w);
-    case 14: return Form14(sc);
-    case 15: return Form15(sc, false);
-    case 16: return Form15(sc, true);
-    case 17: return Form17(sc, w);
-    case 18: return Form18(sc, w);
-    case 19: return Form19(sc, w, false);
-    case 20: return Form19(sc, w, true);
-    case 21: return Form21(sc, w);
-    case 22: return Form22(sc, w);
-    case 23: return Form23(sc);
-    default: return false;
-    }
-}
+    Scanner& sc_;
+    const AsmMnemonic& m_;
+    int index_; // of m_ in kMnemonics
+    uint16_t page_;
+    AsmResult& r_;
+};
 
 } // namespace
 
-const std::array<AsmMnemonic, 132> kAsmMnemonics = ToArray(kMnemonics);
-const std::array<AsmSpecialReg, 13> kAsmSpecialRegs = ToArray(kSpecialRegs);
-const std::array<AsmName, 4> kAsmShortPointers = ToArray(kShortPointers);
-const std::array<AsmName, 8> kAsmLongPointers = ToArray(kLongPointers);
-const std::array<AsmName, 14> kAsmConditions = ToArray(kConditions);
+std::span<const AsmMnemonic> AsmMnemonics() {
+    return kMnemonics;
+}
 
 int AsmMatchMnemonic(std::string_view text, int& length) {
     return MatchName(kMnemonics, text, 0, length);
@@ -811,27 +906,62 @@ int AsmMatchMnemonic(std::string_view text, int& length) {
 bool AsmIsOperandName(std::string_view text) {
     int length = 0;
     const auto exact = [&](int i) { return i >= 0 && length == static_cast<int>(text.size()); };
-    return exact(MatchName(kSpecialRegs, text, 0, length)) ||
+    return exact(MatchName(kSpecialNames, text, 0, length)) ||
            exact(MatchName(kLongPointers, text, 0, length)) ||
            exact(MatchName(kConditions, text, 0, length));
 }
 
-void AssembleLine() {
-    const std::string_view line =
-        std::string_view(AsmLine).substr(0, static_cast<std::size_t>(kAsmLineMax));
-    Scanner sc(line);
-    AsmPos = 1;
-    AsmCount = 0;
+std::string_view AsmFormSyntax(AsmForm form) {
+    switch (form) {
+    case AsmForm::NoOperands: return "no operands";
+    case AsmForm::OneRegister: return "rN";
+    case AsmForm::Alu: return "A,B (one of them r64-r127) | rN,n | (ix),rN | (ix),n";
+    case AsmForm::Pair: return "A,B (one of them r64-r127)";
+    case AsmForm::DigitShift: return "rU,L (rU r64-r127, L r0-r63 or i0-i63)";
+    case AsmForm::GetSpecial: return "rN,as|ds|f|ie|ky|pd";
+    case AsmForm::PutSpecial: return "sr,rN | sr,n";
+    case AsmForm::Load: return "A,B | rN,rM,n | rN,(p)+ | rN,(p+n) | rN,n";
+    case AsmForm::Store: return "+(p),rN | (p+n),rN with n 1-256";
+    case AsmForm::LoadPointer: return "ix|iy|iz|v3|v2|v1|v0|sp,nnnn";
+    case AsmForm::PointerArith: return "ix|iy|iz|sp,rN | ix|iy|iz|sp,n (n up to 127)";
+    case AsmForm::PointerTransfer: return "ix|iy|iz|v3|v2|v1|v0|sp | rU,L";
+    case AsmForm::RunAlu: return "A..A2,B..B2 | rN..rM,n (n up to 31)";
+    case AsmForm::LoadRun:
+        return "A..A2,B..B2 | A..A2,B..B2,n | rN..rM,(p)+ | rN..rM,(p+n) | rN..rM,n";
+    case AsmForm::StoreRun: return "+(p),rN..rM | (p+n),rN..rM with n 1-32";
+    case AsmForm::StoreRunMarked: return "+(p),rN..rM";
+    case AsmForm::SingleRun: return "A..A2";
+    case AsmForm::Return: return "nothing or a condition";
+    case AsmForm::Jump: return "address | condition,address";
+    case AsmForm::ShortJump: return "address | condition,address (in this 256-address page)";
+    case AsmForm::RunPair: return "A..A2,B..B2 (one range in r64-r127)";
+    case AsmForm::Data:
+    case AsmForm::Unwritable: break;
+    }
+    return "up to three bytes";
+}
+
+AsmResult AssembleLine(std::string_view AsmLine, uint16_t AsmPage) {
+    return AssembleLine(AsmLine.substr(0, static_cast<std::size_t>(kAsmLineMax)), AsmPage, {});
+}
+
+AsmResult AssembleLine(std::string_view AsmLine, uint16_t AsmPage,
+                       std::span<const AsmValue> AsmValues) {
+    AsmResult r;
+    Scanner sc(AsmLine, AsmValues);
     sc.SkipBlanks();
     if (sc.AtEnd() || sc.At(';')) {
-        AsmPos = 0;
-        return;
+        r.AsmPos = 0;
+        return r;
     }
     const int m = sc.Name(kMnemonics);
-    if (m < 0 || !Operands(sc, kMnemonics[m])) {
-        AsmPos = sc.pos;
-        return;
+    if (m < 0 || !LineAssembler(sc, m, AsmPage, r).Assemble()) {
+        r.AsmPos = sc.pos;
+        r.AsmCount = 0;
+        return r;
     }
     sc.SkipBlanks();
-    AsmPos = (sc.AtEnd() || sc.At(';')) ? 0 : sc.pos;
+    r.AsmPos = (sc.AtEnd() || sc.At(';')) ? 0 : sc.pos;
+    if (r.AsmPos != 0) r.AsmCount = 0;
+    return r;
 }

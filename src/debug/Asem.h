@@ -1,57 +1,62 @@
 // The one-line assembler: one line in the listing's notation becomes the bytes of one
-// instruction, or up to three data bytes. It touches no memory and no processor state; a
-// failure is reported only by the position at which scanning stopped.
+// instruction, or up to three data bytes. It is a function of its inputs: it touches no memory
+// and no processor state and keeps nothing between calls; a failure is reported only by the
+// position at which scanning stopped. The mnemonics, and the index each line encodes to, come
+// from the instruction table (core/Instructions.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <string>
+#include <span>
 #include <string_view>
 
-// The assembler's state, set up anew by every call. AsmLine and AsmPage are written by the
-// caller; only the first kAsmLineMax characters of AsmLine are read.
-extern std::string AsmLine;
-extern uint16_t AsmPage; // short jumps must target the 256-address page of this address
-extern int32_t AsmPos;   // after the call: 0 success, else the 1-based stop position
-extern int32_t AsmCount; // valid bytes of AsmBytes on success, 0-3
-extern uint8_t AsmBytes[3];
+#include "core/Instructions.h"
 
+// The longest line the debug window's editor and velmora-asm --line hand over.
 inline constexpr int kAsmLineMax = 64;
 
-// Assembles AsmLine (see above for inputs and outputs). Never throws, never allocates.
-void AssembleLine();
+struct AsmResult {
+    int32_t AsmPos = 1;   // 0: success; else the 1-based position at which scanning stopped,
+                          // one past the last character when the line ended too early
+    int32_t AsmCount = 0; // on success, how many of AsmBytes are valid: 0 to 3
+    std::array<uint8_t, 3> AsmBytes{}; // in storage order: byte 0, byte 1, byte 2
+    bool Ok() const { return AsmPos == 0; }
+};
 
-// --- Constant tables --------------------------------------------------------------------------
+// A value that stands in the line for an expression its caller has already evaluated (a label,
+// an equ name, $+2): the characters from position Begin up to, not including, End (1-based).
+// Where the notation takes a number the assembler takes the value as if its digits were written
+// there; anywhere else it stops at Begin, as at any character it cannot read.
+struct AsmValue {
+    int32_t Begin;
+    int32_t End;
+    uint16_t Value;
+};
 
+// Assembles the first kAsmLineMax characters of AsmLine. AsmPage is the page reference of the
+// short jumps (sjmp, scal): their target must lie in the 256-address page of AsmPage.
+AsmResult AssembleLine(std::string_view AsmLine, uint16_t AsmPage);
+// The same notation with values in given places of the line (in increasing order, not
+// overlapping); the whole line is read, so its caller keeps it to the notation's length.
+AsmResult AssembleLine(std::string_view AsmLine, uint16_t AsmPage,
+                       std::span<const AsmValue> AsmValues);
+
+// The mnemonics the assembler takes: those of the instruction table that a form writes, "stlm"
+// and "db".
 struct AsmMnemonic {
     std::string_view Name;
-    uint16_t Code; // code word W: W.lo is byte 0, W.hi the top bits of byte 1
-    uint8_t Form;  // operand form 0-23
+    AsmForm Form;
 };
+inline constexpr int kAsmMnemonicCount = 132;
+std::span<const AsmMnemonic> AsmMnemonics();
 
-struct AsmSpecialReg {
-    std::string_view Name;
-    uint16_t ImmCode; // XORed into the code word of pst with a number
-    uint8_t RegCode;  // XORed into the code word of pst/gst with a register
-    uint8_t Perm;     // bit 0 register, bit 1 number up to 127, bit 2 number up to 255
-};
-
-struct AsmName {
-    std::string_view Name;
-    uint8_t Value; // pointer number, or condition code
-    uint8_t Alu;   // short pointers only: pointer-ALU code (0 = none)
-};
-
-extern const std::array<AsmMnemonic, 132> kAsmMnemonics;
-extern const std::array<AsmSpecialReg, 13> kAsmSpecialRegs;
-extern const std::array<AsmName, 4> kAsmShortPointers;
-extern const std::array<AsmName, 8> kAsmLongPointers;
-extern const std::array<AsmName, 14> kAsmConditions;
-
-// Index into kAsmMnemonics of the longest mnemonic at the start of text (compared without
+// Index into AsmMnemonics() of the longest mnemonic at the start of text (compared without
 // regard to case), with its length in length; -1 when none matches.
 int AsmMatchMnemonic(std::string_view text, int& length);
 
 // True when text, compared without regard to case, is exactly a special-register, pointer or
 // condition name.
 bool AsmIsOperandName(std::string_view text);
+
+// What a form's operands look like, in a few words for messages.
+std::string_view AsmFormSyntax(AsmForm form);

@@ -1,34 +1,29 @@
 // The debug window's disassembly pane: the listing from ListTop, the row addresses a click
 // walks to, and code patching through the one-line assembler.
 #include "core/Cpu.h"
-#include "core/Fetch.h"
+#include "core/Decode.h"
 #include "debug/Asem.h"
 #include "debug/DebugPanes.h"
 #include "debug/Dis.h"
+#include "host/Rewind.h"
 
 #include <cstdio>
 #include <string>
 
-namespace {
-// Addresses the listing has covered since ListTop: negative once it has wrapped past 0xFFFF.
-int Covered() {
-    return static_cast<int>(g_cpu.PC) - static_cast<int>(g_debug.ListTop);
-}
-} // namespace
-
 PaneDrawing ListDrawing(int rows) {
     PaneDrawing d;
-    PcGuard guard;
-    g_cpu.PC = g_debug.ListTop;
+    uint16_t address = g_debug.ListTop;
     int covered = 0;
     for (int r = 0; r < rows; ++r) {
-        char address[8];
-        std::snprintf(address, sizeof address, "%04X:", static_cast<unsigned>(g_cpu.PC));
-        d.Cells.push_back({0, r, address});
-        const int index = FetchInstruction();
-        d.Cells.push_back({6, r, std::string(DisListingMnemonic(index))});
-        d.Cells.push_back({12, r, DisOperands(index)});
-        covered = Covered();
+        const DecodedInstruction in = Decode(address);
+        char text[8];
+        std::snprintf(text, sizeof text, "%04X:", static_cast<unsigned>(address));
+        d.Cells.push_back({0, r, text});
+        d.Cells.push_back({6, r, std::string(in.Mnemonic())});
+        d.Cells.push_back({12, r, DisOperands(in)});
+        address = in.Next;
+        // Addresses covered since ListTop: negative once the rows have wrapped past 0xFFFF.
+        covered = static_cast<int>(address) - static_cast<int>(g_debug.ListTop);
         if (covered < 0) break;
     }
     d.Scroll = {0, 0xFFFF, g_debug.ListTop, covered > 0 ? covered : 0};
@@ -36,13 +31,12 @@ PaneDrawing ListDrawing(int rows) {
 }
 
 int ListRowAddress(int row) {
-    PcGuard guard;
-    g_cpu.PC = g_debug.ListTop;
+    uint16_t address = g_debug.ListTop;
     for (int i = 0; i < row; ++i) {
-        DisOperands(FetchInstruction());
-        if (Covered() < 0) return -1;
+        address = Decode(address).Next;
+        if (address < g_debug.ListTop) return -1;
     }
-    return g_cpu.PC;
+    return address;
 }
 
 ClickResult ListClick(const CellGrid& grid, int c, int r) {
@@ -78,6 +72,7 @@ void PatchCode(uint16_t target, const uint8_t* bytes, int count) {
         else
             g_cpu.Ext[static_cast<uint16_t>(target + i) & (kExtBytes - 1)] = bytes[i];
     }
+    if (count > 0) RewindCodeChanged(); // the history cannot replay the old code
 }
 
 EnterResult ListEnter(std::string_view text) {
@@ -86,15 +81,14 @@ EnterResult ListEnter(std::string_view text) {
         g_debug.ListTop = static_cast<uint16_t>(DigitTextValue(text, 16));
         return {true, -1};
     case kEditInstruction: {
-        AsmLine.assign(text.substr(0, kAsmLineMax));
-        AsmPage = PatchPage(g_debug.EditTarget);
-        AssembleLine();
-        if (AsmPos != 0) {
-            const int caret = AsmPos - 1;
-            const int length = static_cast<int>(AsmLine.size());
+        const std::string_view line = text.substr(0, kAsmLineMax);
+        const AsmResult r = AssembleLine(line, PatchPage(g_debug.EditTarget));
+        if (!r.Ok()) {
+            const int caret = r.AsmPos - 1;
+            const int length = static_cast<int>(line.size());
             return {false, caret < length ? caret : length};
         }
-        PatchCode(g_debug.EditTarget, AsmBytes, AsmCount);
+        PatchCode(g_debug.EditTarget, r.AsmBytes.data(), r.AsmCount);
         return {true, -1};
     }
     default: return {};

@@ -3,6 +3,8 @@
 #include "debug/DebugPanes.h"
 
 #include "core/Cpu.h"
+#include "core/SpecialRegs.h"
+#include "host/Rewind.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -56,44 +58,32 @@ bool OnDigitCell(int c) {
 
 // --- Registers pane ---------------------------------------------------------------------------
 
-const RegEntry kRegTable[kRegEntries] = {
-    {"PC:", 4, 0xFFFF}, {"LA:", 4, 0xFFFF}, {"KC:", 2, 0xFF}, {"KI:", 2, 0xFF}, {"IE:", 2, 0xFF},
-    {"DS:", 2, 0xFF},   {"AS:", 2, 0x7F},   {"PD:", 2, 0xFF}, {"PE:", 2, 0x7F}, {"S4:", 2, 0x7F},
-    {"S5:", 2, 0x7F},   {"S6:", 2, 0x7F},   {"S7:", 2, 0x7F}, {"S8:", 2, 0x7F}, {"TM:", 2, 0x7F},
-};
-
 const FlagEntry kFlagTable[kFlagEntries] = {
     {"NC", "C ", 3, 0, kFlagC}, {"NV", "V ", 5, 0, kFlagV},  {"NUZ", "UZ ", 7, 0, kFlagUZ},
     {"NH", "H ", 3, 1, kFlagH}, {"NZ ", "Z ", 5, 1, kFlagZ}, {"NLZ", "LZ ", 7, 1, kFlagLZ},
 };
 
+static_assert(kRegEntries < kSpecialRegCount && kSpecialRegTable[kRegEntries].Reg == SpecialReg::F);
+
 namespace {
-// The byte registers of the table, entries 2 to 14 in order.
-uint8_t* RegByte(int index) {
-    CpuState& c = g_cpu;
-    uint8_t* bytes[kRegEntries] = {nullptr, nullptr, &c.KC, &c.KI, &c.IE, &c.DS, &c.AS, &c.PD,
-                                   &c.PE,   &c.S4,   &c.S5, &c.S6, &c.S7, &c.S8, &c.TM};
-    return bytes[index];
+const SpecialRegInfo& RegInfo(int index) {
+    return kSpecialRegTable[static_cast<size_t>(index)];
+}
+// Hex digits of a register row: four for the 16-bit registers, two for the others.
+int RegDigits(int index) {
+    return RegInfo(index).Width > 8 ? 4 : 2;
 }
 } // namespace
 
 uint16_t RegValue(int index) {
     if (index < 0 || index >= kRegEntries) return 0;
-    const uint16_t mask = kRegTable[index].Mask;
-    if (index == 0) return g_cpu.PC & mask;
-    if (index == 1) return g_cpu.LA & mask;
-    return *RegByte(index) & mask;
+    return SpecialRegValue(RegInfo(index).Reg);
 }
 
 void RegStore(int index, uint32_t value) {
     if (index < 0 || index >= kRegEntries) return;
-    const uint16_t v = static_cast<uint16_t>(value & kRegTable[index].Mask);
-    if (index == 0)
-        g_cpu.PC = v;
-    else if (index == 1)
-        g_cpu.LA = v;
-    else
-        *RegByte(index) = static_cast<uint8_t>(v);
+    SpecialRegStore(RegInfo(index).Reg, value);
+    RewindMark(); // an edit from outside the steps: the step history keeps an image of it
 }
 
 int RegShownRows(int rows) {
@@ -106,8 +96,8 @@ PaneDrawing RegDrawing(int rows) {
     for (int r = 2; r < shown; ++r) {
         const int k = g_debug.RegTop + r - 2;
         if (k >= kRegEntries) break;
-        d.Cells.push_back({0, r, kRegTable[k].Label});
-        d.Cells.push_back({4, r, Hex(RegValue(k), kRegTable[k].Digits)});
+        d.Cells.push_back({0, r, std::string(RegInfo(k).Caption)});
+        d.Cells.push_back({4, r, Hex(RegValue(k), RegDigits(k))});
     }
     d.Cells.push_back({0, 0, "F:"});
     for (int i = 0; i < kFlagEntries; ++i) {
@@ -128,7 +118,7 @@ ClickResult RegClick(const CellGrid& grid, int c, int r) {
         const int k = g_debug.RegTop + r - 2;
         if (k >= kRegEntries) return res;
         g_debug.EditTarget = static_cast<uint16_t>(k);
-        const int digits = kRegTable[k].Digits;
+        const int digits = RegDigits(k);
         if (c >= digits + 4) return res;
         g_debug.EditMode = kEditRegister;
         res.OpenEditor = true;
@@ -141,6 +131,7 @@ ClickResult RegClick(const CellGrid& grid, int c, int r) {
         g_debug.EditMode = kEditFlag;
         const int i = r * 3 + (c < 5 ? 0 : c < 7 ? 1 : 2);
         g_cpu.F ^= kFlagTable[i].Mask;
+        RewindMark();
         res.Redraw = true;
     }
     return res;
@@ -201,6 +192,7 @@ ClickResult MainClick(const CellGrid& grid, int c, int r) {
 EnterResult MainEnter(std::string_view text) {
     if (g_debug.EditMode != kEditMainReg) return {};
     g_cpu.R[g_debug.EditTarget & (kRegBytes - 1)] = static_cast<uint8_t>(DigitTextValue(text, 16));
+    RewindMark();
     return {true, -1};
 }
 
@@ -274,23 +266,20 @@ EnterResult BinEnter(std::string_view text, int rows) {
     }
     case kEditHexByte:
         MemWrite(3, g_debug.EditTarget, static_cast<uint8_t>(DigitTextValue(text, 16)));
+        RewindMark();
         return {true, -1};
     case kEditHexChar:
         // An empty character field has nothing to store: the byte keeps its value.
-        if (!text.empty()) MemWrite(3, g_debug.EditTarget, static_cast<uint8_t>(text[0]));
+        if (!text.empty()) {
+            MemWrite(3, g_debug.EditTarget, static_cast<uint8_t>(text[0]));
+            RewindMark();
+        }
         return {true, -1};
     default: return {};
     }
 }
 
 // --- Digit fields -----------------------------------------------------------------------------
-
-int DigitValue(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    return 16;
-}
 
 FilteredText FilterDigits(std::string_view text, int base, int selStart, int selLength) {
     FilteredText out{std::string(text), selStart, selLength};

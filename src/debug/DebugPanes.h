@@ -4,6 +4,8 @@
 // events into these calls and paints the cells they return.
 #pragma once
 
+#include "core/Digits.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -92,8 +94,8 @@ int MainShownRows(int rows);
 int BinShownRows(int rows);
 
 // The disassembly from ListTop: per row the address, the mnemonic and the operand text, stopping
-// after the row at which the addresses wrap past 0xFFFF. Borrows PC and the instruction buffer
-// and puts PC back.
+// after the row at which the addresses wrap past 0xFFFF. Reads code through Decode: the machine
+// is left as it was.
 PaneDrawing ListDrawing(int rows);
 // Flags, then the register table from RegTop.
 PaneDrawing RegDrawing(int rows);
@@ -103,19 +105,14 @@ PaneDrawing MainDrawing(int rows);
 PaneDrawing BinDrawing(int rows);
 
 // Address of listing row r as the listing walks to it from ListTop, or -1 when the walk wraps
-// past 0xFFFF before reaching it. PC is put back.
+// past 0xFFFF before reaching it. Changes nothing.
 int ListRowAddress(int row);
 
 // --- Register table ---------------------------------------------------------------------------
-
-struct RegEntry {
-    const char* Label;
-    int Digits; // 4: a 16-bit register, 2: a byte
-    uint16_t Mask;
-};
+// The registers pane lists the first kRegEntries rows of the special-register table (all but F,
+// which it shows as flags).
 
 inline constexpr int kRegEntries = 15;
-extern const RegEntry kRegTable[kRegEntries];
 uint16_t RegValue(int index);             // the register's value, masked
 void RegStore(int index, uint32_t value); // masked, 16 bits or the low byte
 
@@ -172,9 +169,6 @@ uint16_t PatchPage(uint16_t target);
 void PatchCode(uint16_t target, const uint8_t* bytes, int count);
 
 // --- Digit fields -----------------------------------------------------------------------------
-
-// 0-15 for a hex digit of either case, 16 for anything else.
-int DigitValue(char ch);
 
 struct FilteredText {
     std::string Text;

@@ -1,19 +1,17 @@
-// Operand text of the 41 output formats and the code listing.
+// The operand texts of the listing's formats, and the listing rows.
 #include "debug/Dis.h"
+
+#include "debug/Notation.h"
 
 namespace {
 
-constexpr std::string_view kPtrShort[4] = {"ix", "iy", "iz", "sp"};
-constexpr std::string_view kPtrFull[8] = {"ix", "iy", "iz", "v3", "v2", "v1", "v0", "sp"};
-constexpr std::string_view kCond[8] = {"k", "lz", "uz", "z", "v", "h", "c", "*"};
-constexpr std::string_view kSrImm[4] = {"ie", "ds", "ky", "pd"};
-constexpr std::string_view kSrImm7[8] = {"s4", "s8", "s5", "as", "s6", "tm", "s7", "pe"};
-constexpr std::string_view kSrReg[8] = {"ie", "ds", "ky", "pd", "f", "as", "*", "*"};
 constexpr char kHex[] = "0123456789ABCDEF";
 
 // Builds one operand text; the pieces are the number forms of the listing.
 class Text {
 public:
+    Text(std::string& out, const AddressNamer* namer) : out_(out), namer_(namer) {}
+
     Text& operator<<(std::string_view s) {
         out_.append(s);
         return *this;
@@ -33,11 +31,15 @@ public:
         out_ += "&H";
         return Hex2(v);
     }
+    // A 16-bit value: its name if the namer has one, else &H and four digits.
     Text& Word(int hi, int lo) {
+        if (namer_ && *namer_) {
+            const std::string name = (*namer_)(static_cast<uint16_t>(hi << 8 | lo));
+            if (!name.empty()) return *this << name;
+        }
         Byte(hi);
         return Hex2(lo);
     }
-    std::string Take() { return std::move(out_); }
 
 private:
     Text& Hex2(int v) {
@@ -45,145 +47,98 @@ private:
         out_ += kHex[v & 15];
         return *this;
     }
-    std::string out_;
+    std::string& out_;
+    const AddressNamer* namer_;
 };
 
 } // namespace
 
-std::string_view DisMnemonic(int index) {
-    if (index < 0 || index >= kOpcodeIndices) return {};
-    const DisRecord& r = kDisTable[index];
-    return std::string_view(r.Name, r.Length <= 6 ? r.Length : 6);
-}
+void AppendOperands(std::string& out, const DecodedInstruction& d, const AddressNamer* namer) {
+    const uint8_t b0 = d.Bytes[0], b1 = d.Bytes[1], b2 = d.Bytes[2];
+    const InstructionFields& f = d.Fields;
+    const int r = f.Reg, u = f.Upper, ue = f.UpperLast, l = f.Lower, ls = f.LowerStart;
+    const int e = f.RunLast;
+    const bool x = f.Indirect;
+    const std::string_view p = kShortPointerNames[f.Pointer];
+    const std::string_view sign = f.StepUp ? "+" : "-";
+    const std::string_view cond = kConditionNames[f.Condition];
 
-int DisFormatBytes(int format) {
-    switch (format) {
-    case 0:
-    case 33: return 1;
-    case 1:
-    case 2:
-    case 12:
-    case 13:
-    case 14:
-    case 15:
-    case 16:
-    case 35:
-    case 36:
-    case 37:
-    case 38:
-    case 39:
-    case 40: return 2;
-    default: return 3;
-    }
-}
-
-std::string_view DisListingMnemonic(int index) {
-    if ((index & 0xFFE2) == 0x1E0 && (g_cpu.Buf[2] & 0x08) != 0) return "stlm";
-    return DisMnemonic(index);
-}
-
-std::string DisOperands(int index) {
-    const uint8_t b0 = NextByte();
-    if (index < 0 || index >= kOpcodeIndices) return {};
-    const int format = kDisTable[index].Format;
-    if (format >= kDisFormats) return {};
-
-    const int length = DisFormatBytes(format);
-    uint8_t b1 = 0, b2 = 0, page = 0;
-    if (length >= 2) {
-        page = static_cast<uint8_t>(g_cpu.PC >> 8); // formats 35, 36: page of the operand
-        b1 = NextByte();
-    }
-    if (length >= 3) b2 = NextByte();
-
-    const std::string_view sign = (b0 & 4) ? "+" : "-";
-    const int r = FieldFull(b1);
-    const int u = FieldUpper(b1);
-    const int ue = FieldUpperBlockLast(b1, b2);
-    const int l = FieldLowerDirect(b2);
-    const int ls = FieldLowerBlockStartDirect(b1, b2);
-    const int e = FieldFullBlockLast(b1, b2);
-    const bool x = FieldIsIndirect(b2);
-    const std::string_view p = kPtrShort[b0 & 3];
-    const std::string_view neg = (b0 & 8) ? "" : "n";
-    const std::string_view cond = kCond[b0 & 7];
-
-    Text t;
-    switch (format) {
-    case 0: break;
-    case 1:
-    case 2: t.Reg(r); break;
-    case 3: t.Reg(l, x); break;
-    case 4: t.Reg(u); break;
-    case 5:
+    Text t(out, namer);
+    using enum OperandFormat;
+    switch (d.Info().Format) {
+    case None: break;
+    case Reg: t.Reg(r); break;
+    case Lower: t.Reg(l, x); break;
+    case Upper: t.Reg(u); break;
+    case LowerUpper:
         t.Reg(l, x) << ",";
         t.Reg(u);
         break;
-    case 6:
+    case UpperLower:
         t.Reg(u) << ",";
         t.Reg(l, x);
         break;
-    case 7:
+    case RegLower:
         t.Reg(r) << ",";
         t.Reg(l, x);
         break;
-    case 8:
+    case PointerPair:
+        // Both bytes of one pointer register (0x78 + k and 0x38 + k) show as its name.
         if (!x && l == (b1 & 0x3F) && (b1 & 0x38) == 0x38) {
-            t << kPtrFull[b1 & 7];
+            t << kPointerNames[b1 & 7];
         } else {
             t.Reg(u) << ",";
             t.Reg(l, x);
         }
         break;
-    case 9:
+    case TwinImm:
         t.Reg(r) << ",";
         t.Reg(r ^ 0x40) << ",";
         t.Byte(b2);
         break;
-    case 10:
-    case 11:
+    case RegImm:
         t.Reg(r) << ",";
         t.Byte(b2);
         break;
-    case 12:
-        t << "(" << kPtrShort[(b0 >> 4) & 1] << "),";
+    case MemReg:
+        t << "(" << kShortPointerNames[(b0 >> 4) & 1] << "),";
         t.Reg(r ^ 0x40);
         break;
-    case 13:
-        t << "(" << kPtrShort[(b0 >> 4) & 1] << "),";
+    case MemImm:
+        t << "(" << kShortPointerNames[(b0 >> 4) & 1] << "),";
         t.Byte(b1);
         break;
-    case 14:
+    case PointerOperand:
         t << p << ",";
         if (b1 & 0x80)
             t.Reg(r);
         else
             t.Byte(b1 & 0x7F);
         break;
-    case 15:
+    case StoreStep:
         t << sign << "(" << p << "),";
         t.Reg(r);
         break;
-    case 16: t.Reg(r) << ",(" << p << ")" << sign; break;
-    case 17:
+    case LoadStep: t.Reg(r) << ",(" << p << ")" << sign; break;
+    case StoreLowerRun:
         t << sign << "(" << p << "),";
         t.Reg(ls) << "..";
         t.Reg(l);
         break;
-    case 18:
+    case StoreUpperRun:
         t << sign << "(" << p << "),";
         t.Reg(u) << "..";
         t.Reg(ue);
         break;
-    case 19:
+    case LoadLowerRun:
         t.Reg(ls) << "..";
         t.Reg(l) << ",(" << p << ")" << sign;
         break;
-    case 20:
+    case LoadUpperRun:
         t.Reg(u) << "..";
         t.Reg(ue) << ",(" << p << ")" << sign;
         break;
-    case 21:
+    case StoreDisp:
         // Stores use the displacement plus one; show the offset they really use.
         t << "(" << p << sign;
         if (b2 == 0xFF)
@@ -193,106 +148,114 @@ std::string DisOperands(int index) {
         t << "),";
         t.Reg(r);
         break;
-    case 22:
+    case LoadDisp:
         t.Reg(r) << ",(" << p << sign;
         t.Byte(b2) << ")";
         break;
-    case 23:
+    case StoreRunDisp:
         t << "(" << p << sign;
         t.Byte((b2 & 0x1F) + 1) << "),";
         t.Reg(r) << "..";
         t.Reg(e);
         break;
-    case 24:
+    case LoadRunDisp:
         t.Reg(r) << "..";
         t.Reg(e) << ",(" << p << sign;
         t.Byte(b2 & 0x1F) << ")";
         break;
-    case 25:
+    case LowerRange:
         t.Reg(ls, x) << "..";
         t.Reg(l, x);
         break;
-    case 26:
+    case UpperRange:
         t.Reg(u) << "..";
         t.Reg(ue);
         break;
-    case 27:
+    case LowerUpperRange:
         t.Reg(ls, x) << "..";
         t.Reg(l, x) << ",";
         t.Reg(u) << "..";
         t.Reg(ue);
         break;
-    case 28:
+    case UpperLowerRange:
         t.Reg(u) << "..";
         t.Reg(ue) << ",";
         t.Reg(ls, x) << "..";
         t.Reg(l, x);
         break;
-    case 29:
+    case RangeImm:
         t.Reg(r) << "..";
         t.Reg(e) << ",";
         t.Byte(b2 & 0x1F);
         break;
-    case 30:
+    case TwinRangeImm:
         t.Reg(b1 & 0x3F) << "..";
         t.Reg(ue & 0x3F) << ",";
         t.Reg(u) << "..";
         t.Reg((ue & 0x3F) | 0x40) << ",";
         t.Byte(b2 & 0x1F);
         break;
-    case 31: t.Word(b1, b2); break;
-    case 32:
-        t << kPtrFull[b0 & 7] << ",";
+    case Word: t.Word(b1, b2); break;
+    case PointerWord:
+        t << kPointerNames[b0 & 7] << ",";
         t.Word(b1, b2);
         break;
-    case 33: t << neg << cond; break;
-    case 34:
-        t << neg << cond << ",";
+    case Condition: t << cond; break;
+    case ConditionWord:
+        t << cond << ",";
         t.Word(b1, b2);
         break;
-    case 35: t.Word(page, b1); break;
-    case 36:
-        t << neg << cond << ",";
-        t.Word(page, b1);
+    case PageWord: t.Word(d.Page, b1); break;
+    case ConditionPageWord:
+        t << cond << ",";
+        t.Word(d.Page, b1);
         break;
-    case 37:
-        t << kSrImm7[(b0 & 3) * 2 + (b1 >> 7)] << ",";
+    case SpecialImm7:
+        t << kPutImm7Names[(b0 & 3) * 2 + (b1 >> 7)] << ",";
         t.Byte(b1 & 0x7F);
         break;
-    case 38:
-        t << kSrImm[b0 & 3] << ",";
+    case SpecialImm:
+        t << kPutImmNames[b0 & 3] << ",";
         t.Byte(b1);
         break;
-    case 39:
-        t << kSrReg[b0 & 7] << ",";
+    case SpecialFromReg:
+        t << kPutRegNames[b0 & 7] << ",";
         t.Reg(r);
         break;
-    case 40: t.Reg(r) << "," << kSrReg[b0 & 7]; break;
-    default: break;
+    case RegFromSpecial: t.Reg(r) << "," << kGetRegNames[b0 & 7]; break;
     }
-    return t.Take();
 }
 
-std::string DisRow() {
-    std::string row(12, ' ');
-    const uint16_t pc = g_cpu.PC;
-    for (int i = 0; i < 4; ++i) row[i] = kHex[(pc >> (12 - 4 * i)) & 15];
-    row[4] = ':';
-    const int index = FetchInstruction();
-    const std::string_view name = DisListingMnemonic(index);
-    row.replace(6, name.size(), name);
-    row += DisOperands(index);
+std::string DisOperands(const DecodedInstruction& d, const AddressNamer* namer) {
+    std::string out;
+    AppendOperands(out, d, namer);
+    return out;
+}
+
+void AppendListingRow(std::string& out, const DecodedInstruction& d, const AddressNamer* namer) {
+    const std::size_t start = out.size();
+    for (int i = 0; i < 4; ++i) out += kHex[(d.Address >> (12 - 4 * i)) & 15];
+    out += ':';
+    out.resize(start + 12, ' ');
+    const std::string_view name = d.Mnemonic();
+    out.replace(start + 6, name.size(), name);
+    AppendOperands(out, d, namer);
+}
+
+std::string ListingRow(const DecodedInstruction& d, const AddressNamer* namer) {
+    std::string row;
+    AppendListingRow(row, d, namer);
     return row;
 }
 
 std::vector<std::string> DisListing(uint16_t from, int count) {
     std::vector<std::string> rows;
-    PcGuard guard;
-    g_cpu.PC = from;
+    uint16_t address = from;
     for (int i = 0; i < count; ++i) {
-        rows.push_back(DisRow());
-        const int d = static_cast<int>(g_cpu.PC) - static_cast<int>(from);
-        if (d < 0) break; // wrapped past 0xFFFF
+        const DecodedInstruction d = Decode(address);
+        rows.push_back(ListingRow(d));
+        address = d.Next;
+        if (address < from) break; // wrapped past 0xFFFF
     }
     return rows;
 }

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "core/Cpu.h"
+#include "core/Digits.h"
 #include "debug/Asem.h"
 
 namespace {
@@ -76,36 +77,6 @@ bool IsReservedName(std::string_view w) {
         return true;
     int length = 0;
     return AsmMatchMnemonic(w, length) >= 0 && length == static_cast<int>(w.size());
-}
-
-// Short description of what each operand form accepts, for error messages.
-const char* FormSyntax(int form) {
-    switch (form) {
-    case 0: return "no operands";
-    case 1: return "rN";
-    case 2: return "A,B (one of them r64-r127) | rN,n | (ix),rN | (ix),n";
-    case 3: return "A,B (one of them r64-r127)";
-    case 4: return "A,B (one of them r64-r127)";
-    case 5: return "rU,L (rU r64-r127, L r0-r63 or i0-i63)";
-    case 6: return "rN,as|ds|f|ie|ky|pd";
-    case 7: return "sr,rN | sr,n";
-    case 8: return "A,B | rN,rM,n | rN,(p)+ | rN,(p+n) | rN,n";
-    case 9: return "+(p),rN | (p+n),rN with n 1-256";
-    case 10: return "ix|iy|iz|v3|v2|v1|v0|sp,nnnn";
-    case 11: return "ix|iy|iz|sp,rN | ix|iy|iz|sp,n (n up to 127)";
-    case 12: return "ix|iy|iz|v3|v2|v1|v0|sp | rU,L";
-    case 13: return "A..A2,B..B2 | rN..rM,n (n up to 31)";
-    case 14: return "A..A2,B..B2 | A..A2,B..B2,n | rN..rM,(p)+ | rN..rM,(p+n) | rN..rM,n";
-    case 15: return "+(p),rN..rM | (p+n),rN..rM with n 1-32";
-    case 16: return "+(p),rN..rM";
-    case 17: return "A..A2";
-    case 18: return "nothing or a condition";
-    case 19: return "address | condition,address";
-    case 20: return "address | condition,address (in this 256-address page)";
-    case 21:
-    case 22: return "A..A2,B..B2 (one range in r64-r127)";
-    default: return "up to three bytes";
-    }
 }
 
 // --- Expressions ----------------------------------------------------------------------------
@@ -222,14 +193,8 @@ private:
         v = 0;
         int digits = 0;
         while (i < s_.size()) {
-            const char c = LowerChar(s_[i]);
-            int d;
-            if (IsDigit(c))
-                d = c - '0';
-            else if (base == 16 && c >= 'a' && c <= 'f')
-                d = c - 'a' + 10;
-            else
-                break;
+            const int d = DigitValue(s_[i]);
+            if (d >= base) break;
             if (v > 0xFFFFFF) return Fail(start, "number too large");
             v = v * base + d;
             ++i;
@@ -260,7 +225,7 @@ struct Line {
     std::string_view Body; // the statement after the directive word or the mnemonic
     int BodyColumn = 0;    // source column of Body's first character
     int StatementColumn = 0;
-    int Mnemonic = -1;        // index into kAsmMnemonics
+    int Mnemonic = -1;        // index into AsmMnemonics()
     std::string MnemonicText; // as written
     std::string EquName;
     bool Placed = false; // occupies memory
@@ -523,39 +488,34 @@ private:
         loc_ = static_cast<uint16_t>(loc_ + step);
     }
 
-    // Rewrites the operands with every value as a decimal number (all 1 in pass 1), assembles
-    // the line with the one-line assembler and maps a failure back to the source column.
+    // Assembles the statement with the one-line assembler, handing it the value of every
+    // expression in the operands (all 1 in pass 1), and maps a failure to the source column.
     bool AssembleInstruction(const Line& line, bool real, std::vector<uint8_t>& bytes) {
-        struct Span {
-            std::size_t Begin, End;
-            int Column;
-            int64_t Value;
-        };
-        std::string out = line.MnemonicText;
-        std::vector<int> cols;
-        for (std::size_t k = 0; k < out.size(); ++k)
-            cols.push_back(line.StatementColumn + static_cast<int>(k));
-        std::vector<Span> spans;
+        // The statement: the mnemonic as written and the operands after it, up to the comment.
         const std::string_view s = line.Body;
+        const std::size_t bodyAt = static_cast<std::size_t>(line.BodyColumn - line.StatementColumn);
+        const std::string_view statement(line.Text.data() + line.StatementColumn - 1,
+                                         bodyAt + s.size());
+        const auto column = [&](int position) { return line.StatementColumn + position - 1; };
+
+        // Every expression in the operands becomes a value at its place; the words of the
+        // notation (registers, pointer, condition and special-register names) stay words.
+        std::vector<AsmValue> values;
         const Lookup lookup =
             real ? RealLookup(line) : Lookup([](std::string_view, int, int64_t& v) {
                 v = 1;
                 return true;
             });
+        // The length of the statement in the notation, each value written as its decimal digits:
+        // the one-line assembler's limit.
+        std::size_t written = statement.size();
         std::size_t i = 0;
-        bool ok = true;
         while (i < s.size()) {
             if (IsIdentStart(s[i]) && IsOperandWord(s.substr(i, IdentEnd(s, i) - i))) {
-                const std::size_t end = IdentEnd(s, i);
-                for (; i < end; ++i) {
-                    out += s[i];
-                    cols.push_back(line.BodyColumn + static_cast<int>(i));
-                }
+                i = IdentEnd(s, i);
                 continue;
             }
             if (!ExprParser::StartsTerm(s, i)) {
-                out += s[i];
-                cols.push_back(line.BodyColumn + static_cast<int>(i));
                 ++i;
                 continue;
             }
@@ -564,63 +524,58 @@ private:
             int64_t v;
             if (!p.Value(v)) {
                 if (!p.fail.Message.empty()) Error(line, p.fail.Column, p.fail.Message);
-                ok = false;
-                break;
+                return false;
             }
-            const std::string digits = std::to_string(real ? v : 1);
-            spans.push_back({out.size(), out.size() + digits.size(), p.Col(i), v});
-            for (char c : digits) {
-                out += c;
-                cols.push_back(p.Col(i));
-            }
+            const uint16_t value = static_cast<uint16_t>(real ? v : 1);
+            values.push_back({static_cast<int32_t>(bodyAt + i + 1),
+                              static_cast<int32_t>(bodyAt + p.i + 1), value});
+            written = written - (p.i - i) + std::to_string(value).size();
             i = p.i;
         }
-        if (!ok) return false;
-        cols.push_back(line.BodyColumn + static_cast<int>(s.size()));
-        if (out.size() > static_cast<std::size_t>(kAsmLineMax))
+        if (written > static_cast<std::size_t>(kAsmLineMax))
             return Error(line, line.StatementColumn,
                          "the instruction is longer than 64 characters once its values are "
                          "written out");
 
-        const AsmMnemonic& m = kAsmMnemonics[static_cast<std::size_t>(line.Mnemonic)];
-        const bool isShort = m.Form == 20;
-        AsmLine = out;
-        AsmPage = real ? line.Address : 0;
-        AssembleLine();
-        if (AsmPos != 0) {
-            const int at = AsmPos - 1; // 0-based index into out
-            const int column =
-                cols[static_cast<std::size_t>(std::min<int>(at, static_cast<int>(out.size())))];
+        const AsmMnemonic& m = AsmMnemonics()[static_cast<std::size_t>(line.Mnemonic)];
+        const bool isShort = m.Form == AsmForm::ShortJump;
+        const AsmResult r = AssembleLine(statement, real ? line.Address : 0, values);
+        if (!r.Ok()) {
+            const int at = r.AsmPos;
             if (real) {
                 // Pass 1 accepted the line with every value 1: a value is at fault.
-                if (isShort && !spans.empty()) {
-                    const Span& t = spans.back();
-                    return Error(line, t.Column,
+                if (isShort && !values.empty()) {
+                    const AsmValue& t = values.back();
+                    return Error(line, column(t.Begin),
                                  "short jump target &H" + Hex(t.Value, 4) +
                                      " is not in the page &H" + Hex(line.Address >> 8, 2) +
                                      "00-&H" + Hex(line.Address >> 8, 2) +
                                      "FF of this instruction; use jmp or cal");
                 }
-                for (const Span& sp : spans)
-                    if (static_cast<int>(sp.End) == at ||
-                        (static_cast<int>(sp.Begin) <= at && at < static_cast<int>(sp.End)))
-                        return Error(line, sp.Column,
-                                     "value " + std::to_string(sp.Value) + " (&H" +
-                                         Hex(sp.Value, sp.Value > 0xFF ? 4 : 2) +
+                for (const AsmValue& v : values)
+                    if (v.Begin <= at && at <= v.End)
+                        return Error(line, column(v.Begin),
+                                     "value " + std::to_string(v.Value) + " (&H" +
+                                         Hex(v.Value, v.Value > 0xFF ? 4 : 2) +
                                          ") is out of range for this operand of '" +
                                          std::string(m.Name) + "'");
-                return Error(line, column, "value out of range for '" + std::string(m.Name) + "'");
+                return Error(line, column(at),
+                             "value out of range for '" + std::string(m.Name) + "'");
             }
-            if (at == 0) return Error(line, column, "unknown instruction");
-            std::string where =
-                at >= static_cast<int>(out.size())
-                    ? "at the end of the line"
-                    : "at '" + std::string(1, out[static_cast<std::size_t>(at)]) + "'";
-            return Error(line, column,
+            if (at == 1) return Error(line, column(at), "unknown instruction");
+            // What the notation has there: a value reads as its digits (in pass 1 the stand-in 1).
+            std::string where = "at the end of the line";
+            if (at <= static_cast<int>(statement.size())) {
+                char c = statement[static_cast<std::size_t>(at - 1)];
+                for (const AsmValue& v : values)
+                    if (v.Begin == at) c = std::to_string(v.Value)[0];
+                where = "at '" + std::string(1, c) + "'";
+            }
+            return Error(line, column(at),
                          "cannot assemble '" + std::string(m.Name) + "': stopped " + where +
-                             "; expected " + FormSyntax(m.Form));
+                             "; expected " + std::string(AsmFormSyntax(m.Form)));
         }
-        bytes.assign(AsmBytes, AsmBytes + AsmCount);
+        bytes.assign(r.AsmBytes.begin(), r.AsmBytes.begin() + r.AsmCount);
         if (real && isShort) {
             // The processor keeps the page of the address after the instruction; at the end of
             // a page that is the next page, not the one the target was checked against.

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "core/Cpu.h"
+#include "core/SpecialRegs.h"
 #include "exec/Alu.h"
 
 enum class Preset : uint8_t {
@@ -16,9 +17,6 @@ enum class Preset : uint8_t {
     Clear,     // F := 0x10
     KeepCarry, // F := (F & C) | 0x10
 };
-
-// Special registers named by pst, gst, pla and ijmp.
-enum class SpecialReg : uint8_t { IE, DS, KC, KI, PD, F, AS, PE, S4, S5, S6, S7, S8, TM, PC, LA };
 
 struct OpArg {
     SpecialReg reg = SpecialReg::IE;  // pst/gst target; PC or LA for ijmp/pla

@@ -67,7 +67,7 @@ template <AluFn Op, Preset P, bool kTest> VELMORA_HOT_INLINE void RunLower() {
         apply(kRunInnerOp<Op>, &c.R[run.j]);
         ++calls;
         const uint8_t e = dir == 1 ? 0 : 7;
-        if (run.hasLimit && run.j == (run.limit ^ e)) break;
+        if (run.j == (run.limit ^ e)) break;
         run.n = static_cast<uint8_t>((run.n + dir) & 7);
         run.j = GroupStep(run.j, dir);
     }
@@ -113,7 +113,8 @@ template <AluFn Op, Preset P> void Single(const OpArg&) {
     c.StepCycles += kRegisterOpCycles;
 }
 
-template <AluFn Op, Preset P> void SingleTest(const OpArg&) {
+// The test forms start from F = Z whatever the operation's preset.
+template <AluFn Op> void SingleTest(const OpArg&) {
     InstructionStart();
     CpuState& c = g_cpu;
     NextByte();

@@ -12,48 +12,24 @@ void WriteSpecial(SpecialReg reg, uint8_t v) {
         c.IE = v;
         if (!(v & 0x80)) c.ISR = c.IRQ = 0;
         break;
-    case SpecialReg::DS: c.DS = v; break;
     case SpecialReg::KC:
         c.KC = v;
         KeyboardUpdate();
         break;
-    case SpecialReg::KI: c.KI = v; break;
-    case SpecialReg::PD: c.PD = v; break;
-    case SpecialReg::F: c.F = v; break;
-    case SpecialReg::AS: c.AS = v & 0x7F; break;
-    case SpecialReg::PE: c.PE = v & 0x7F; break;
-    case SpecialReg::S4: c.S4 = v & 0x7F; break;
-    case SpecialReg::S5: c.S5 = v & 0x7F; break;
-    case SpecialReg::S6: c.S6 = v & 0x7F; break;
-    case SpecialReg::S7: c.S7 = v & 0x7F; break;
-    case SpecialReg::S8: c.S8 = v & 0x7F; break;
-    case SpecialReg::TM: c.TM = v & 0x7F; break;
     case SpecialReg::PC:
     case SpecialReg::LA: break; // 16-bit: reached through ijmp and pla only
+    default: {
+        // The 7-bit registers keep bit 7 clear.
+        const SpecialRegInfo& r = SpecialRegOf(reg);
+        c.*r.Byte = static_cast<uint8_t>(v & r.Mask);
+        break;
+    }
     }
 }
 
 uint8_t ReadSpecial(SpecialReg reg) {
-    const CpuState& c = g_cpu;
-    switch (reg) {
-    case SpecialReg::IE: return c.IE;
-    case SpecialReg::DS: return c.DS;
-    case SpecialReg::KC: return c.KC;
-    case SpecialReg::KI: return c.KI;
-    case SpecialReg::PD: return c.PD;
-    case SpecialReg::F: return c.F;
-    case SpecialReg::AS: return c.AS;
-    case SpecialReg::PE: return c.PE;
-    case SpecialReg::S4: return c.S4;
-    case SpecialReg::S5: return c.S5;
-    case SpecialReg::S6: return c.S6;
-    case SpecialReg::S7: return c.S7;
-    case SpecialReg::S8: return c.S8;
-    case SpecialReg::TM: return c.TM;
-    case SpecialReg::PC:
-    case SpecialReg::LA: break;
-    }
-    return 0;
+    const SpecialRegInfo& r = SpecialRegOf(reg);
+    return r.Byte ? g_cpu.*r.Byte : 0;
 }
 
 // b0 0x88-0x8B: the whole of b1 into IE, DS, KC or PD.

@@ -2,6 +2,7 @@
 #include "host/Files.h"
 
 #include "core/Cpu.h"
+#include "core/Digits.h"
 #include "host/Report.h"
 #include "host/RunLoop.h"
 #include "periph/Keyboard.h"
@@ -65,13 +66,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
         if (lower(a[i]) != lower(b[i])) return false;
     }
     return true;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 int32_t ReadSetting(std::string_view file, std::string_view key, int32_t fallback) {
@@ -170,6 +164,8 @@ int CreateTemporary(const std::filesystem::path& target, std::string& temp) {
     return -1;
 }
 
+} // namespace
+
 // Replaces NAME with SIZE bytes of DATA, or leaves it as it was. The bytes go to a temporary
 // file in the same directory, which is synced and then renamed over the old file in one step:
 // at every moment NAME is either the old file whole or the new one whole. A file the user made
@@ -209,7 +205,6 @@ bool WriteImage(const char* name, const uint8_t* data, size_t size) {
     SyncDirectory(target);
     return true;
 }
-} // namespace
 
 std::optional<int32_t> ParseSettingInteger(std::string_view text) {
     std::string_view s = Trim(text);
@@ -230,8 +225,8 @@ std::optional<int32_t> ParseSettingInteger(std::string_view text) {
     // Accumulate the magnitude; anything beyond 2^31 is out of range whatever the sign.
     int64_t magnitude = 0;
     for (const char c : s) {
-        const int digit = HexDigit(c);
-        if (digit < 0 || digit >= base) return std::nullopt;
+        const int digit = DigitValue(c);
+        if (digit >= base) return std::nullopt;
         magnitude = magnitude * base + digit;
         if (magnitude > int64_t{1} << 31) return std::nullopt;
     }
@@ -282,6 +277,21 @@ void LoadSettings() {
     g_run.SelfTest = ReadSetting(text, "SelfTest", kDefaultSelfTest);
 }
 
+namespace {
+// A firmware image: as ReadImage, and a missing one is reported too.
+ReadResult ReadFirmware(const char* name, uint8_t* dest, size_t size) {
+    const ReadResult result = ReadImage(name, dest, size);
+    if (result == ReadResult::Missing)
+        ReportWarning("Failed to load the file " + std::string(name));
+    return result;
+}
+} // namespace
+
+void LoadFirmwareImages() {
+    ReadFirmware("rom0.bin", g_cpu.Rom, sizeof g_cpu.Rom);
+    ReadFirmware("rom1.bin", g_cpu.Ext, sizeof g_cpu.Ext);
+}
+
 void LoadImages() {
     CpuState& c = g_cpu;
     g_imageFiles = {};
@@ -292,16 +302,8 @@ void LoadImages() {
         std::memset(g_kbd.KeyMap, 0, sizeof g_kbd.KeyMap);
         if (ReadImage("keymap.dat", g_kbd.KeyMap, sizeof g_kbd.KeyMap) == ReadResult::Failed)
             return;
-        switch (ReadImage("rom0.bin", c.Rom, sizeof c.Rom)) {
-        case ReadResult::Failed: return;
-        case ReadResult::Missing: ReportWarning("Failed to load the file rom0.bin"); break;
-        case ReadResult::Loaded: break;
-        }
-        switch (ReadImage("rom1.bin", c.Ext, sizeof c.Ext)) {
-        case ReadResult::Failed: return;
-        case ReadResult::Missing: ReportWarning("Failed to load the file rom1.bin"); break;
-        case ReadResult::Loaded: break;
-        }
+        if (ReadFirmware("rom0.bin", c.Rom, sizeof c.Rom) == ReadResult::Failed) return;
+        if (ReadFirmware("rom1.bin", c.Ext, sizeof c.Ext) == ReadResult::Failed) return;
         const ReadResult ram = ReadImage("ram.bin", c.Ram, sizeof c.Ram);
         if (ram == ReadResult::Failed) return;
         ramLoaded = ram == ReadResult::Loaded;

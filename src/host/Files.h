@@ -23,6 +23,9 @@ void LoadSettings();
 // rom0.bin or rom1.bin is reported; a file that exists but cannot be read is reported with the
 // system's error text and ends the loading there.
 void LoadImages();
+// Reads rom0.bin and rom1.bin alone, each as LoadImages reads it (with its messages), the second
+// also when the first fails: for the tools that only list code.
+void LoadFirmwareImages();
 // Writes ram.bin and then register.bin; each failure is reported and does not stop the other.
 // A ram.bin or register.bin that existed at LoadImages but was not loaded (unreadable, or the
 // loading ended before it) is left untouched, so the user's saved memory is never replaced by
@@ -32,6 +35,11 @@ void LoadImages();
 // it was. A file whose write permission bits are all clear (made read-only by the user) is not
 // replaced, even when the process could write it (as root can).
 bool SaveImages();
+
+// Writes a whole file as SaveImages writes each image: to a temporary file beside it, synced,
+// then renamed over the old one, so NAME is always either the old file or the new one whole.
+// A file the user made read-only, or a directory or device in the way, is refused. No report.
+bool WriteImage(const char* name, const uint8_t* data, size_t size);
 
 // Autosave, while the desktop program runs: writes ram.bin and register.bin, each only when its
 // contents changed since it was last loaded or written, by the same whole-file write as

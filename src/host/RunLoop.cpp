@@ -2,6 +2,7 @@
 #include "host/RunLoop.h"
 
 #include "core/Cpu.h"
+#include "host/Rewind.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
@@ -13,19 +14,30 @@ void (*LcdImageHook)() = nullptr;
 void (*StepHook)(uint16_t pcBefore) = nullptr;
 
 namespace {
+// The LCD controller's counters, copied out of g_lcd for a tick's steps so that the compiler can
+// keep them in registers: no step reads them from g_lcd.
+struct LcdCounters {
+    int32_t RowCycles;
+    uint8_t ColumnCounter, RowCounter, TimerPrescale;
+};
+
+struct TickEnd {
+    int32_t Balance;
+    LcdCounters Lcd;
+    int64_t Steps; // with kCount
+};
+
 // The steps of a tick without a stop request, a step count, a breakpoint or a step hook:
 // nothing inside a step sets any of them (they change only between ticks), so the loop only
-// runs steps, with the balance kept in a local so it can live in a register. The LCD
-// controller's counters are copied into locals for the same reason; no step reads them from
-// g_lcd. With kCount the steps are counted too (their cycles are what the balance lost), for the
-// programs that report them; the desktop program runs the loop without.
-template <bool kCount> VELMORA_HOT_INLINE void FreeRun(CpuState& c, RunState& r) {
-    LcdState& l = g_lcd;
-    struct {
-        int32_t RowCycles;
-        uint8_t ColumnCounter, RowCounter, TimerPrescale;
-    } lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
-    int32_t balance = c.CycleBalance;
+// runs steps, with the balance kept in a local so it can live in a register. With kCount the
+// steps are counted too, for the programs that report them; the desktop program runs the loop
+// without. One function for the ticks with and without the step history, so that both run the
+// very same machine code (two copies, executing the same instructions, differed by 5-8 % from
+// code placement alone); it takes and returns the counters by value, which keeps them in
+// registers.
+template <bool kCount>
+[[gnu::noinline, gnu::flatten]] TickEnd TickSteps(LcdCounters lcd, int32_t balance) {
+    CpuState& c = g_cpu;
     [[maybe_unused]] int64_t steps = 0;
     while (balance > 0) {
         c.StepCycles = 0;
@@ -34,51 +46,71 @@ template <bool kCount> VELMORA_HOT_INLINE void FreeRun(CpuState& c, RunState& r)
         balance -= c.StepCycles;
         if constexpr (kCount) ++steps;
     }
-    if constexpr (kCount) {
-        r.StepsRun += steps;
-        r.CyclesRun += c.CycleBalance - balance;
-    }
-    c.CycleBalance = balance;
-    l.RowCycles = lcd.RowCycles;
-    l.ColumnCounter = lcd.ColumnCounter;
-    l.RowCounter = lcd.RowCounter;
-    l.TimerPrescale = lcd.TimerPrescale;
+    return {balance, lcd, steps};
 }
 
-void StopLoop() {
+template <bool kHistory> void StopLoop() {
     g_run.StopRequest = 1;
+    if constexpr (kHistory) RewindBalance(g_cpu.CycleBalance, 0);
     g_cpu.CycleBalance = 0;
     DebuggerShown();
     if (ShowDebuggerHook) ShowDebuggerHook();
 }
-} // namespace
 
-// flatten: the per-step calls (CpuStep, its interrupt entry, LcdStep) are inlined into the loop
+// One run tick. With kHistory (the step history on) the tick records what it does outside its
+// steps and keeps an image every 10th tick (Rewind.h); the steps themselves run in TickSteps
+// either way, uncounted by the history (it makes them again as the loop does, until the balance
+// is spent). The recording is compiled into its own copy of the tick so that the tick without it
+// stays as it was.
+// flatten: the per-step calls (CpuStep, its interrupt entry, LcdStep) are inlined into the loops
 // when the optimiser sees them (link-time optimisation of the programs). noinline: the tick is
 // kept whole as its own function wherever it is called from; inlined into a caller's loop (the
 // Python module's run) its step loop came out about 10 % slower.
-[[gnu::flatten, gnu::noinline]] void OnRunTimer() {
+template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
     CpuState& c = g_cpu;
     RunState& r = g_run;
     if (r.ResumeDelay > 0) {
         --r.ResumeDelay;
+        if constexpr (kHistory) RewindBalance(c.CycleBalance, 0);
         c.CycleBalance = 0;
         return;
     }
+    [[maybe_unused]] const int32_t before = c.CycleBalance;
+    if constexpr (kHistory)
+        if (!r.StopRequest) RewindTick();
     c.CycleBalance += r.CyclesPerTick;
     if (c.CycleBalance > 0 && r.StopRequest) {
         c.CycleBalance = 0;
+        if constexpr (kHistory) RewindBalance(before, 0);
         return;
     }
+    if constexpr (kHistory) RewindTickSteps(c.CycleBalance);
     if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0) {
-        if (r.CountSteps)
-            FreeRun<true>(c, r);
-        else
-            FreeRun<false>(c, r);
+        LcdState& l = g_lcd;
+        const LcdCounters lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
+        const int32_t start = c.CycleBalance;
+        TickEnd end;
+        if (r.CountSteps) {
+            end = TickSteps<true>(lcd, start);
+            r.StepsRun += end.Steps;
+            r.CyclesRun += start - end.Balance; // the cycles of the steps: what the balance lost
+        } else {
+            end = TickSteps<false>(lcd, start);
+        }
+        c.CycleBalance = end.Balance;
+        l.RowCycles = end.Lcd.RowCycles;
+        l.ColumnCounter = end.Lcd.ColumnCounter;
+        l.RowCounter = end.Lcd.RowCounter;
+        l.TimerPrescale = end.Lcd.TimerPrescale;
         return;
     }
+    [[maybe_unused]] int32_t steps = 0; // counted for the history, which must know where it stops
     while (c.CycleBalance > 0) {
         if (r.StopRequest) {
+            if constexpr (kHistory) {
+                RewindTickStopped(steps);
+                RewindBalance(c.CycleBalance, 0);
+            }
             c.CycleBalance = 0;
             return;
         }
@@ -86,6 +118,7 @@ void StopLoop() {
         c.StepCycles = 0;
         CpuStep();
         LcdStep();
+        if constexpr (kHistory) ++steps;
         if (StepHook) StepHook(pcBefore);
         if (r.CountSteps) {
             ++r.StepsRun;
@@ -93,14 +126,24 @@ void StopLoop() {
         }
         c.CycleBalance -= c.StepCycles;
         if (r.StepCount > 0 && --r.StepCount == 0) {
-            StopLoop();
+            if constexpr (kHistory) RewindTickStopped(steps);
+            StopLoop<kHistory>();
             return;
         }
         if (r.BreakAddress >= 0 && r.BreakAddress == c.PC) {
-            StopLoop();
+            if constexpr (kHistory) RewindTickStopped(steps);
+            StopLoop<kHistory>();
             return;
         }
     }
+}
+} // namespace
+
+void OnRunTimer() {
+    if (g_rewind.On)
+        RunTick<true>();
+    else
+        RunTick<false>();
 }
 
 void OnPacedRunTimer() {
@@ -109,11 +152,16 @@ void OnPacedRunTimer() {
     if (runs) PacedKeyTick();
 }
 
-void OnRefreshTimer() {
+void RefreshLcd() {
     LcdRedraw();
     if (g_lcd.LcdDirty == 1 && LcdImageHook) LcdImageHook();
     g_lcd.LcdDirty = 0;
+}
+
+void OnRefreshTimer() {
+    RefreshLcd();
     if (g_kbd.SelfTestCount > 0) {
+        RewindSelfTest();
         --g_kbd.SelfTestCount;
         KeyboardUpdate();
     }
@@ -123,6 +171,7 @@ void PowerReset() {
     LcdReset();
     g_kbd.SelfTestCount = g_run.SelfTest;
     CpuReset();
+    RewindMark();
 }
 
 int32_t ComputeCyclesPerTick(int32_t oscFreq) {

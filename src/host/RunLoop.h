@@ -49,7 +49,10 @@ void OnRunTimer();
 // resume delay, no stop request), one tick of the paced key input (PacedKeyTick).
 void OnPacedRunTimer();
 void OnRefreshTimer();
-// LcdReset, SelfTestCount from the SelfTest setting, CpuReset.
+// The refresh tick's drawing: LcdRedraw, LcdImageHook when the bitmap changed, LcdDirty := 0.
+void RefreshLcd();
+// LcdReset, SelfTestCount from the SelfTest setting, CpuReset (a new starting point of the
+// step history).
 void PowerReset();
 // 10 x oscFreq, clamped to 0 .. kMaxCyclesPerTick: an oscillator of 0 or less grants nothing.
 int32_t ComputeCyclesPerTick(int32_t oscFreq);

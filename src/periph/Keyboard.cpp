@@ -2,6 +2,7 @@
 #include "periph/Keyboard.h"
 
 #include "core/Cpu.h"
+#include "host/Rewind.h"
 
 #include <algorithm>
 
@@ -100,6 +101,9 @@ FaceRect FaceKeyRect(int code) {
 }
 
 void SetKeySlot(KeySlot slot, int32_t code) {
+    // The step history logs the slots as they become, to make this change again in a replay.
+    RewindKeys(slot == KeySlot::Mouse ? code : g_kbd.MouseKey,
+               slot == KeySlot::Keyboard ? code : g_kbd.KeyboardKey);
     (slot == KeySlot::Mouse ? g_kbd.MouseKey : g_kbd.KeyboardKey) = code;
     KeyboardUpdate();
 }
@@ -135,10 +139,9 @@ int32_t CharacterKeyCode(int character) {
 
 bool KeyboardKeyDown(int virtualKey) {
     const int32_t code = TableKeyCode(virtualKey);
-    if (code != kNoKey)
-        SetKeySlot(KeySlot::Keyboard, code);
-    else
-        KeyboardUpdate();
+    // A key the table does not know still runs the keyboard update: through SetKeySlot with
+    // the slot as it is, so that the step history logs the update too.
+    SetKeySlot(KeySlot::Keyboard, code != kNoKey ? code : g_kbd.KeyboardKey);
     return virtualKey == kVkF3;
 }
 

@@ -52,7 +52,8 @@ struct FaceRect {
 // The rectangle of key code 1..61; an empty one (width 0) for any other code.
 FaceRect FaceKeyRect(int code);
 
-// The two key slots. Every change a program makes to them goes through SetKeySlot.
+// The two key slots. Every change a program makes to them goes through SetKeySlot (which also
+// logs it in the step history).
 enum class KeySlot : uint8_t { Mouse, Keyboard };
 inline constexpr int kKeySlots = 2;
 // Writes MouseKey or KeyboardKey, then runs KeyboardUpdate.

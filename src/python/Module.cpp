@@ -4,7 +4,9 @@
 // flags and memories, the LCD, the dump. The memories are views straight onto the machine's own
 // arrays, so a write is seen by the next step.
 #include "core/Cpu.h"
+#include "core/SpecialRegs.h"
 #include "debug/DebugPanes.h"
+#include "debug/Notation.h"
 #include "host/Files.h"
 #include "host/Png.h"
 #include "host/Report.h"
@@ -163,38 +165,32 @@ void SaveImagesIn(const std::optional<std::filesystem::path>& folder) {
 
 // --- Registers and flags ------------------------------------------------------------------------
 
-// The names a script reads and writes: the special registers with the debug window's masks,
-// the flag register F, and the eight pointer registers kept in the register file.
-constexpr std::array<const char*, 8> kPointerNames = {"ix", "iy", "iz", "v3",
-                                                      "v2", "v1", "v0", "sp"};
-
+// The names a script reads and writes: the special registers with their masks (the flag
+// register F among them), and the eight pointer registers kept in the register file.
 std::vector<std::string> RegisterNames() {
     std::vector<std::string> names;
-    for (const RegEntry& e : kRegTable) names.emplace_back(e.Label, std::strlen(e.Label) - 1);
-    names.emplace_back("F");
-    for (const char* p : kPointerNames) names.emplace_back(p);
+    for (const SpecialRegInfo& r : kSpecialRegTable) names.emplace_back(r.Name);
+    for (std::string_view p : kPointerNames) names.emplace_back(p);
     return names;
 }
 
 struct RegisterRef {
-    int Table = -1; // index into kRegTable
-    bool Flags = false;
+    int Special = -1; // index into kSpecialRegTable
     int Pointer = -1; // pointer register number
 };
 
-std::optional<RegisterRef> FindRegister(std::string_view name) {
-    std::string upper(name);
+std::string Upper(std::string_view text) {
+    std::string upper(text);
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (int i = 0; i < kRegEntries; ++i) {
-        const std::string_view label = kRegTable[i].Label;
-        if (upper == label.substr(0, label.size() - 1)) return RegisterRef{i, false, -1};
-    }
-    if (upper == "F") return RegisterRef{-1, true, -1};
-    for (int p = 0; p < static_cast<int>(kPointerNames.size()); ++p) {
-        std::string pointer = kPointerNames[p];
-        for (char& c : pointer) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (upper == pointer) return RegisterRef{-1, false, p};
-    }
+    return upper;
+}
+
+std::optional<RegisterRef> FindRegister(std::string_view name) {
+    const std::string upper = Upper(name);
+    for (int i = 0; i < kSpecialRegCount; ++i)
+        if (upper == kSpecialRegTable[i].Name) return RegisterRef{i, -1};
+    for (int p = 0; p < static_cast<int>(kPointerNames.size()); ++p)
+        if (upper == Upper(kPointerNames[p])) return RegisterRef{-1, p};
     return std::nullopt;
 }
 
@@ -209,25 +205,22 @@ struct FlagView {};
 
 int RegisterGet(const std::string& name) {
     const RegisterRef r = Register(name);
-    if (r.Flags) return g_cpu.F;
     if (r.Pointer >= 0) return PtrGet(r.Pointer);
-    return RegValue(r.Table);
+    return SpecialRegValue(kSpecialRegTable[r.Special].Reg);
 }
 
 // Any Python int; the register keeps the bits its mask selects (so -1 sets them all).
 void RegisterSet(const std::string& name, const py::int_& value) {
     const RegisterRef r = Register(name);
-    const uint32_t mask = r.Table >= 0 ? kRegTable[r.Table].Mask : r.Flags ? 0xFF : 0xFFFF;
+    const uint32_t mask = r.Special >= 0 ? kSpecialRegTable[r.Special].Mask : 0xFFFF;
     const py::int_ masked =
         py::reinterpret_steal<py::int_>(PyNumber_And(value.ptr(), py::int_(mask).ptr()));
     if (!masked) throw py::error_already_set();
     const uint32_t v = masked.cast<uint32_t>();
-    if (r.Flags)
-        g_cpu.F = static_cast<uint8_t>(v);
-    else if (r.Pointer >= 0)
+    if (r.Pointer >= 0)
         PtrSet(r.Pointer, static_cast<uint16_t>(v));
     else
-        RegStore(r.Table, v);
+        SpecialRegStore(kSpecialRegTable[r.Special].Reg, v);
 }
 
 struct FlagName {

@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "core/Digits.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -45,15 +47,8 @@ inline bool ParseHex(const std::string& text, uint16_t& value) {
     if (s.empty() || s.size() > 4) return false;
     unsigned v = 0;
     for (char c : s) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
+        const int d = DigitValue(c);
+        if (d >= 16) return false;
         v = v * 16 + static_cast<unsigned>(d);
     }
     value = static_cast<uint16_t>(v);

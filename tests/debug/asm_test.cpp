@@ -2,25 +2,28 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "debug/Asem.h"
 
 namespace {
 
 // "20 85 12" on success (empty for no bytes), "error at N" on failure.
-std::string Assemble(const std::string& line, uint16_t page = 0) {
-    AsmLine = line;
-    AsmPage = page;
-    AssembleLine();
-    if (AsmPos != 0) return "error at " + std::to_string(AsmPos);
+std::string Text(const AsmResult& r) {
+    if (r.AsmPos != 0) return "error at " + std::to_string(r.AsmPos);
     std::string out;
-    for (int i = 0; i < AsmCount; ++i) {
+    for (int i = 0; i < r.AsmCount; ++i) {
         char buf[4];
-        std::snprintf(buf, sizeof buf, i ? " %02X" : "%02X", AsmBytes[i]);
+        std::snprintf(buf, sizeof buf, i ? " %02X" : "%02X", r.AsmBytes[i]);
         out += buf;
     }
     return out;
+}
+
+std::string Assemble(const std::string& line, uint16_t page = 0) {
+    return Text(AssembleLine(line, page));
 }
 
 struct Case {
@@ -264,8 +267,15 @@ const Case kCases[] = {
     {"db 1,", "01"},
     {"db", ""},
     {"db &hff , 0", "FF 00"},
-    {"db 256", "error at 4"},
-    {"db 1,300", "error at 6"},
+    // A value above 255 fails behind the digits read, as any number above its maximum does.
+    {"db 256", "error at 7"},
+    {"db 300", "error at 7"},
+    {"db 1,300", "error at 9"},
+    {"db 1, &h100,2", "error at 12"},
+    {"db 70000", "error at 8"},      // 7000 is read; a fifth digit would pass 0xFFFF
+    {"db 4294967296", "error at 9"}, // 42949 is read
+    {"db &h", "error at 4"},         // no digit: the list ends before it
+    {"db x", "error at 4"},
     {"db 1 2", "error at 6"},
 };
 
@@ -279,39 +289,38 @@ TEST(Assembler, OnlyTheFirst64CharactersCount) {
     EXPECT_EQ(Assemble("nop" + std::string(60, ' ') + "x"), "error at 64");
     EXPECT_EQ(Assemble("jmp " + std::string(60, ' ') + "&h1234"), "error at 65");
     EXPECT_EQ(Assemble(std::string(5000, 'a')), "error at 1");
-    // 11111 is read (the next digit would pass 0xFFFF) and is no byte: the list ends there.
-    EXPECT_EQ(Assemble("db " + std::string(5000, '1')), "error at 4");
+    // 11111 is read (the next digit would pass 0xFFFF), and is no byte.
+    EXPECT_EQ(Assemble("db " + std::string(5000, '1')), "error at 9");
 }
 
 TEST(Assembler, AnyBytesFailCleanly) {
     std::string line;
     for (int c = 0; c < 256; ++c) {
         line.assign(1, static_cast<char>(c));
-        Assemble(line);
-        if (c == ' ' || c == ';')
-            EXPECT_EQ(AsmPos, 0) << c;
-        else
-            EXPECT_EQ(AsmPos, 1) << c;
+        EXPECT_EQ(AssembleLine(line, 0).AsmPos, c == ' ' || c == ';' ? 0 : 1) << c;
         if (c >= '0' && c <= '9') continue; // a number
         line = "ld r5," + std::string(1, static_cast<char>(c));
-        Assemble(line);
-        EXPECT_GT(AsmPos, 0) << c;
-        EXPECT_LE(AsmPos, 8) << c;
+        const AsmResult r = AssembleLine(line, 0);
+        EXPECT_GT(r.AsmPos, 0) << c;
+        EXPECT_LE(r.AsmPos, 8) << c;
     }
 }
 
 TEST(Assembler, Tables) {
-    EXPECT_EQ(kAsmMnemonics.size(), 132u);
-    int forms[24] = {};
-    for (const AsmMnemonic& m : kAsmMnemonics) {
-        ASSERT_LT(m.Form, 24);
-        ++forms[m.Form];
-    }
-    const int expected[24] = {5, 18, 25, 4, 8, 2,  1, 1, 1, 1, 1, 2,
-                              2, 24, 1,  1, 1, 16, 1, 2, 2, 4, 8, 1};
-    for (int f = 0; f < 24; ++f) EXPECT_EQ(forms[f], expected[f]) << "form " << f;
+    ASSERT_EQ(AsmMnemonics().size(), 132u);
+    std::map<AsmForm, int> forms;
+    for (const AsmMnemonic& m : AsmMnemonics()) ++forms[m.Form];
+    using enum AsmForm;
+    const std::map<AsmForm, int> expected = {
+        {NoOperands, 5}, {OneRegister, 18}, {Alu, 25},         {Pair, 12},
+        {DigitShift, 2}, {GetSpecial, 1},   {PutSpecial, 1},   {Load, 1},
+        {Store, 1},      {LoadPointer, 1},  {PointerArith, 2}, {PointerTransfer, 2},
+        {RunAlu, 24},    {LoadRun, 1},      {StoreRun, 1},     {StoreRunMarked, 1},
+        {SingleRun, 16}, {Return, 1},       {Jump, 2},         {ShortJump, 2},
+        {RunPair, 12},   {Data, 1}};
+    EXPECT_EQ(forms, expected);
     int length = 0;
-    EXPECT_EQ(kAsmMnemonics[AsmMatchMnemonic("LDM r8", length)].Name, "ldm");
+    EXPECT_EQ(AsmMnemonics()[AsmMatchMnemonic("LDM r8", length)].Name, "ldm");
     EXPECT_EQ(length, 3);
     EXPECT_EQ(AsmMatchMnemonic("zz", length), -1);
     EXPECT_TRUE(AsmIsOperandName("IX"));
@@ -319,6 +328,40 @@ TEST(Assembler, Tables) {
     EXPECT_TRUE(AsmIsOperandName("f"));
     EXPECT_FALSE(AsmIsOperandName("ixx"));
     EXPECT_FALSE(AsmIsOperandName("loop"));
+}
+
+// Values handed in place of expressions: taken where the notation reads a number, a stop
+// anywhere else; positions are those of the line as written.
+TEST(Assembler, ValuesStandForNumbers) {
+    struct ValueCase {
+        const char* line;
+        std::vector<AsmValue> values;
+        const char* result;
+        uint16_t page = 0;
+    };
+    const ValueCase cases[] = {
+        {"jmp main", {{5, 9, 0x1234}}, "A7 12 34"},
+        {"jmp nz,  main+2", {{10, 16, 0x1800}}, "A3 18 00"},
+        {"ld r5,(ix+disp)", {{11, 15, 0x10}}, "84 85 10"},
+        {"ld r5,(ix+disp)", {{11, 15, 0x100}}, "error at 15"},
+        {"st (ix+n),r5", {{8, 9, 1}}, "84 05 00"},
+        {"st (ix+n),r5", {{8, 9, 0}}, "error at 9"},
+        {"sjmp loop", {{6, 10, 0x2042}}, "E7 42", 0x2001},
+        {"sjmp loop", {{6, 10, 0x2142}}, "error at 10", 0x2001},
+        {"db a,b , c", {{4, 5, 1}, {6, 7, 2}, {10, 11, 3}}, "01 02 03"},
+        {"db big", {{4, 7, 300}}, "error at 7"},
+        {"rod label", {{5, 10, 5}}, "error at 5"},        // a register is wanted
+        {"pst f,k", {{7, 8, 5}}, "error at 7"},           // f takes no number
+        {"jmp 1x", {{5, 6, 1}, {6, 7, 2}}, "error at 6"}, // two values are not one number
+        {"pst ie,ixy", {{8, 11, 0x12}}, "88 12"},         // a value is never read as a name
+        {"ld r5,r", {{7, 8, 3}}, "20 85 03"},             // nor as a register
+    };
+    for (const ValueCase& c : cases)
+        EXPECT_EQ(Text(AssembleLine(c.line, c.page, c.values)), c.result) << c.line;
+    // Without the 64-character cut: a long line with values is read to its end.
+    const std::string longLine = "jmp " + std::string(80, ' ') + "target";
+    const AsmValue target{85, 91, 0x2000};
+    EXPECT_EQ(Text(AssembleLine(longLine, 0, std::span(&target, 1))), "A7 20 00");
 }
 
 } // namespace
@@ -336,17 +379,15 @@ TEST(Assembler, RandomLinesStayInBounds) {
     };
     int accepted = 0;
     for (int n = 0; n < 20000; ++n) {
-        int m = static_cast<int>(next() % kAsmMnemonics.size());
-        std::string line(kAsmMnemonics[static_cast<std::size_t>(m)].Name);
+        const int m = static_cast<int>(next() % AsmMnemonics().size());
+        std::string line(AsmMnemonics()[static_cast<std::size_t>(m)].Name);
         const int length = static_cast<int>(next() % 80);
         for (int k = 0; k < length; ++k) line += alphabet[next() % alphabet.size()];
-        AsmLine = line;
-        AsmPage = static_cast<uint16_t>(next());
-        AssembleLine();
-        ASSERT_GE(AsmPos, 0) << line;
-        ASSERT_LE(AsmPos, std::min<int>(static_cast<int>(line.size()), kAsmLineMax) + 1) << line;
-        if (AsmPos == 0) {
-            ASSERT_LE(AsmCount, 3) << line;
+        const AsmResult r = AssembleLine(line, static_cast<uint16_t>(next()));
+        ASSERT_GE(r.AsmPos, 0) << line;
+        ASSERT_LE(r.AsmPos, std::min<int>(static_cast<int>(line.size()), kAsmLineMax) + 1) << line;
+        if (r.AsmPos == 0) {
+            ASSERT_LE(r.AsmCount, 3) << line;
             ++accepted;
         }
     }

@@ -1,6 +1,7 @@
 // The disassembler: table contents, the output formats, byte consumption and the listing walk.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <set>
 #include <string>
@@ -21,12 +22,12 @@ void Place(uint16_t pc, std::vector<uint8_t> bytes) {
     }
 }
 
-// Row of the instruction at pc, trailing blanks removed; step gets how far PC moved.
+// Row of the instruction at pc, trailing blanks removed; step gets how far the walk moved.
 std::string RowAt(uint16_t pc, const std::vector<uint8_t>& bytes, int* step = nullptr) {
     Place(pc, bytes);
-    g_cpu.PC = pc;
-    std::string row = DisRow();
-    if (step) *step = static_cast<uint16_t>(g_cpu.PC - pc);
+    const DecodedInstruction d = Decode(pc);
+    std::string row = ListingRow(d);
+    if (step) *step = static_cast<uint16_t>(d.Next - pc);
     while (!row.empty() && row.back() == ' ') row.pop_back();
     return row;
 }
@@ -168,8 +169,7 @@ TEST(Disassembler, ColumnsOfARow) {
     EXPECT_EQ(row.substr(12), "r5,r70");
     // A mnemonic-only row keeps its padding up to the operand column.
     Place(0x2000, {0xEF});
-    g_cpu.PC = 0x2000;
-    EXPECT_EQ(DisRow(), "2000: nop   ");
+    EXPECT_EQ(ListingRow(Decode(0x2000)), "2000: nop   ");
 }
 
 // In external memory 1 byte for the one-byte forms, 2 for the two-byte forms, 3 otherwise;
@@ -195,13 +195,83 @@ TEST(Disassembler, ConsumesTheBytesOfEveryIndex) {
     }
 }
 
-TEST(Disassembler, ExternalFetchCostsTwoCyclesPerByte) {
-    g_cpu.StepCycles = 0;
-    RowAt(0x2000, {0x21, 0x86, 0xA0});
-    EXPECT_EQ(g_cpu.StepCycles, 6);
-    g_cpu.StepCycles = 0;
-    RowAt(0x0010, {0x21, 0x86, 0xA0});
-    EXPECT_EQ(g_cpu.StepCycles, 0);
+// Decoding reads memory and nothing else: the walk that execution makes (PC, the instruction
+// buffer and byte position, the external fetch cycles) is computed aside.
+TEST(Disassembler, DecodingLeavesTheMachineAsItWas) {
+    Place(0x2000, {0x21, 0x86, 0xA0});
+    g_cpu.PC = 0x1234;
+    g_cpu.StepCycles = 5;
+    g_cpu.BytePos = 2;
+    g_cpu.Buf[0] = 0x77;
+    const std::vector<uint8_t> before(reinterpret_cast<const uint8_t*>(&g_cpu),
+                                      reinterpret_cast<const uint8_t*>(&g_cpu + 1));
+    const auto rows = DisListing(0x2000, 5);
+    EXPECT_EQ(rows[0], "2000: ld    r5,r70");
+    const std::vector<uint8_t> after(reinterpret_cast<const uint8_t*>(&g_cpu),
+                                     reinterpret_cast<const uint8_t*>(&g_cpu + 1));
+    EXPECT_TRUE(before == after);
+}
+
+// Where the walk goes on, and the page of a short jump, at the edges of the two code areas: the
+// test in NextByte is made at every byte, so the last internal word runs on into external
+// memory, and 0xFFFF wraps into the internal ROM, where only b0 moves PC.
+TEST(Disassembler, TheWalkAtTheEdgesOfTheCodeAreas) {
+    struct Edge {
+        uint16_t pc;
+        std::vector<uint8_t> bytes;
+        uint16_t next;
+        const char* row;
+    };
+    std::memset(g_cpu.Ext, 0, sizeof g_cpu.Ext);
+    const Edge edges[] = {
+        {0x17FF, {0x21, 0x86, 0xA0}, 0x1802, "17FF: ld    r5,r70"},
+        {0x17FF, {0xE7, 0x42}, 0x1801, "17FF: sjmp  &H1842"},
+        {0x17FF, {0xEF}, 0x1800, "17FF: nop"},
+        {0x17FE, {0xE7, 0x42}, 0x17FF, "17FE: sjmp  &H1742"},
+        {0xFFFF, {0xE7, 0x42}, 0x0000, "FFFF: sjmp  &H0042"},
+        {0xFFFE, {0xA7, 0x12, 0x34}, 0x0000, "FFFE: jmp   &H1234"},
+        {0xFFFF, {0xEF}, 0x0000, "FFFF: nop"},
+        {0x20FF, {0xF3, 0x10}, 0x2101, "20FF: scal  nz,&H2110"},
+    };
+    for (const Edge& e : edges) {
+        int step = 0;
+        EXPECT_EQ(RowAt(e.pc, e.bytes, &step), e.row);
+        EXPECT_EQ(Decode(e.pc).Next, e.next) << e.row;
+    }
+    // The external window wraps at 32 KB: FFFF reads offsets 7FFF, 0 and 1.
+    g_cpu.Ext[0x7FFF] = 0xD0;
+    g_cpu.Ext[0x0000] = 0xAB;
+    g_cpu.Ext[0x0001] = 0xCD;
+    const DecodedInstruction d = Decode(0xFFFF);
+    EXPECT_EQ(d.Bytes, (std::array<uint8_t, 3>{0xD0, 0xAB, 0xCD}));
+    EXPECT_EQ(ListingRow(d), "FFFF: ldw   ix,&HABCD");
+    // A shorter instruction's value holds only its own bytes.
+    Place(0x2000, {0x6C, 0x85, 0x99});
+    EXPECT_EQ(Decode(0x2000).Bytes, (std::array<uint8_t, 3>{0x6C, 0x85, 0x00}));
+    EXPECT_EQ(Decode(0x2000).Length, 2);
+}
+
+TEST(Disassembler, NamedAddresses) {
+    const AddressNamer namer = [](uint16_t a) {
+        return a == 0x1234 ? std::string("print_number") : a == 0x2042 ? "loop+2" : "";
+    };
+    struct Named {
+        std::vector<uint8_t> bytes;
+        const char* operands;
+    };
+    const Named cases[] = {
+        {{0xB7, 0x12, 0x34}, "print_number"},
+        {{0xB3, 0x12, 0x34}, "nz,print_number"},
+        {{0xE7, 0x42}, "loop+2"},
+        {{0xF1, 0x42}, "nlz,loop+2"},
+        {{0xD7, 0x12, 0x34}, "sp,print_number"},
+        {{0xA7, 0x12, 0x35}, "&H1235"},
+        {{0x20, 0x85, 0x12}, "r5,&H12"},
+    };
+    for (const Named& c : cases) {
+        Place(0x2000, c.bytes);
+        EXPECT_EQ(DisOperands(Decode(0x2000), &namer), c.operands);
+    }
 }
 
 TEST(Disassembler, TableHoldsTheListedNames) {
@@ -223,67 +293,90 @@ TEST(Disassembler, TableHoldsTheListedNames) {
         "xclm",   "xcls",   "xclsm",  "xcm",    "xcs",    "xcsm",  "xr",   "xrm"};
     ASSERT_EQ(expected.size(), 134u);
     std::set<std::string> seen;
-    for (int i = 0; i < kOpcodeIndices; ++i) {
-        const DisRecord& r = kDisTable[i];
-        ASSERT_GE(r.Length, 1) << i;
-        ASSERT_LE(r.Length, 6) << i;
-        ASSERT_LE(r.Format, 40) << i;
-        for (int k = r.Length; k < 6; ++k) EXPECT_EQ(r.Name[k], 0) << i;
-        seen.insert(std::string(DisMnemonic(i)));
-    }
+    for (const InstructionInfo& row : kInstructions) seen.insert(std::string(row.Mnemonic));
     EXPECT_EQ(seen, expected);
 }
 
 TEST(Disassembler, SampledRecords) {
+    using enum OperandFormat;
     struct Sample {
         int b0, col;
         const char* name;
-        int format;
+        OperandFormat format;
     };
     const Sample samples[] = {
-        {0x00, 0, "tna", 5},    {0x05, 3, "or", 6},     {0x0A, 1, "tsbb", 10},
-        {0x12, 1, "tsbbm", 28}, {0x16, 2, "adbm", 27},  {0x18, 1, "pla", 8},
-        {0x19, 0, "bit", 5},    {0x19, 1, "bit", 6},    {0x19, 3, "bit", 11},
-        {0x1E, 0, "tadbm", 29}, {0x20, 1, "ld", 9},     {0x20, 2, "ld", 11},
-        {0x24, 2, "swp", 3},    {0x24, 3, "swp", 4},    {0x25, 3, "lds", 6},
-        {0x2C, 1, "xchs", 6},   {0x30, 0, "ldm", 30},   {0x30, 3, "ldm", 29},
-        {0x31, 1, "xcm", 28},   {0x34, 2, "swpm", 25},  {0x34, 3, "swpm", 26},
-        {0x3B, 3, "sbcm", 29},  {0x3C, 2, "ldlsm", 27}, {0x3D, 0, "xchm", 27},
-        {0x43, 0, "tsb", 12},   {0x4B, 0, "sb", 13},    {0x5E, 3, "adb", 13},
-        {0x61, 1, "did", 2},    {0x63, 2, "cmp", 1},    {0x66, 0, "tmtb", 1},
-        {0x6F, 2, "ld", 16},    {0x6A, 1, "st", 15},    {0x72, 0, "tcmpbm", 25},
-        {0x74, 3, "byum", 26},  {0x7A, 1, "stm", 18},   {0x7A, 3, "ldm", 20},
-        {0x83, 1, "st", 21},    {0x86, 3, "ld", 22},    {0x89, 2, "pst", 38},
-        {0x8F, 3, "pst", 37},   {0x94, 1, "stm", 23},   {0x97, 2, "ldm", 24},
-        {0x9B, 0, "pst", 39},   {0x9D, 3, "gst", 40},   {0x9F, 1, "bdn", 2},
+        {0x00, 0, "tna", LowerUpper},
+        {0x05, 3, "or", UpperLower},
+        {0x0A, 1, "tsbb", RegImm},
+        {0x12, 1, "tsbbm", UpperLowerRange},
+        {0x16, 2, "adbm", LowerUpperRange},
+        {0x18, 1, "pla", PointerPair},
+        {0x19, 0, "bit", LowerUpper},
+        {0x19, 1, "bit", UpperLower},
+        {0x19, 3, "bit", RegImm},
+        {0x1E, 0, "tadbm", RangeImm},
+        {0x20, 1, "ld", TwinImm},
+        {0x20, 2, "ld", RegImm},
+        {0x24, 2, "swp", Lower},
+        {0x24, 3, "swp", Upper},
+        {0x25, 3, "lds", UpperLower},
+        {0x2C, 1, "xchs", UpperLower},
+        {0x30, 0, "ldm", TwinRangeImm},
+        {0x30, 3, "ldm", RangeImm},
+        {0x31, 1, "xcm", UpperLowerRange},
+        {0x34, 2, "swpm", LowerRange},
+        {0x34, 3, "swpm", UpperRange},
+        {0x3B, 3, "sbcm", RangeImm},
+        {0x3C, 2, "ldlsm", LowerUpperRange},
+        {0x3D, 0, "xchm", LowerUpperRange},
+        {0x43, 0, "tsb", MemReg},
+        {0x4B, 0, "sb", MemImm},
+        {0x5E, 3, "adb", MemImm},
+        {0x61, 1, "did", Reg},
+        {0x63, 2, "cmp", Reg},
+        {0x66, 0, "tmtb", Reg},
+        {0x6F, 2, "ld", LoadStep},
+        {0x6A, 1, "st", StoreStep},
+        {0x72, 0, "tcmpbm", LowerRange},
+        {0x74, 3, "byum", UpperRange},
+        {0x7A, 1, "stm", StoreUpperRun},
+        {0x7A, 3, "ldm", LoadUpperRun},
+        {0x83, 1, "st", StoreDisp},
+        {0x86, 3, "ld", LoadDisp},
+        {0x89, 2, "pst", SpecialImm},
+        {0x8F, 3, "pst", SpecialImm7},
+        {0x94, 1, "stm", StoreRunDisp},
+        {0x97, 2, "ldm", LoadRunDisp},
+        {0x9B, 0, "pst", SpecialFromReg},
+        {0x9D, 3, "gst", RegFromSpecial},
+        {0x9F, 1, "bdn", Reg},
     };
     for (const Sample& s : samples) {
         const int index = s.b0 * 4 + s.col;
-        EXPECT_EQ(DisMnemonic(index), s.name) << std::hex << s.b0 << " col " << s.col;
-        EXPECT_EQ(kDisTable[index].Format, s.format) << std::hex << s.b0 << " col " << s.col;
+        EXPECT_EQ(kInstructions[index].Mnemonic, s.name) << std::hex << s.b0 << " col " << s.col;
+        EXPECT_EQ(kInstructions[index].Format, s.format) << std::hex << s.b0 << " col " << s.col;
     }
-    const Sample high[] = {{0xA6, 0, "jmp", 34},  {0xA7, 0, "jmp", 31},  {0xB7, 0, "cal", 31},
-                           {0xC7, 0, "rtn", 0},   {0xC8, 0, "rtn", 33},  {0xD5, 0, "ldw", 32},
-                           {0xDB, 0, "sbw", 14},  {0xDC, 0, "adw", 14},  {0xE7, 0, "sjmp", 35},
-                           {0xEE, 0, "sjmp", 36}, {0xF7, 0, "scal", 35}, {0xFE, 0, "scal", 36}};
+    const Sample high[] = {{0xA6, 0, "jmp", ConditionWord},  {0xA7, 0, "jmp", Word},
+                           {0xB7, 0, "cal", Word},           {0xC7, 0, "rtn", None},
+                           {0xC8, 0, "rtn", Condition},      {0xD5, 0, "ldw", PointerWord},
+                           {0xDB, 0, "sbw", PointerOperand}, {0xDC, 0, "adw", PointerOperand},
+                           {0xE7, 0, "sjmp", PageWord},      {0xEE, 0, "sjmp", ConditionPageWord},
+                           {0xF7, 0, "scal", PageWord},      {0xFE, 0, "scal", ConditionPageWord}};
     for (const Sample& s : high) {
-        EXPECT_EQ(DisMnemonic(s.b0 + 480), s.name) << std::hex << s.b0;
-        EXPECT_EQ(kDisTable[s.b0 + 480].Format, s.format) << std::hex << s.b0;
+        EXPECT_EQ(kInstructions[s.b0 + 480].Mnemonic, s.name) << std::hex << s.b0;
+        EXPECT_EQ(kInstructions[s.b0 + 480].Format, s.format) << std::hex << s.b0;
     }
 }
 
 TEST(Disassembler, ListingStopsAfterTheWrap) {
     std::memset(g_cpu.Ext, 0, sizeof g_cpu.Ext); // 00 00 00: three-byte tna rows
-    g_cpu.PC = 0x4321;
     const auto rows = DisListing(0xFFF0, 100);
     ASSERT_EQ(rows.size(), 6u);
     EXPECT_EQ(rows[0].substr(0, 5), "FFF0:");
     EXPECT_EQ(rows[5].substr(0, 5), "FFFF:");
-    EXPECT_EQ(g_cpu.PC, 0x4321);
     // No wrap: exactly the rows asked for.
     EXPECT_EQ(DisListing(0x2000, 7).size(), 7u);
     EXPECT_EQ(DisListing(0x0000, 0).size(), 0u);
-    EXPECT_EQ(g_cpu.PC, 0x4321);
 }
 
 TEST(Disassembler, ListingFollowsInstructionLengths) {
@@ -302,8 +395,7 @@ TEST(Disassembler, ListingFollowsInstructionLengths) {
 
 TEST(Disassembler, AddressesAbove0x8000ShareTheExternalBytes) {
     Place(0x1800, {0xD0, 0x12, 0x34});
-    g_cpu.PC = 0x9800;
-    EXPECT_EQ(DisRow(), "9800: ldw   ix,&H1234");
+    EXPECT_EQ(ListingRow(Decode(0x9800)), "9800: ldw   ix,&H1234");
 }
 
 } // namespace

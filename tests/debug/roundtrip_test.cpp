@@ -26,7 +26,7 @@ Expectation Expected(int index, uint8_t b0, uint8_t b1, uint8_t b2) {
     e.bytes[0] = b0;
     e.bytes[1] = b1;
     e.bytes[2] = b2;
-    const int format = kDisTable[index].Format;
+    const OperandFormat format = kInstructions[index].Format;
     const int col = b0 < 0xA0 ? (b1 >> 6) : -1;
 
     // 0x1D is listed under the names "[1D00]".."[1DC0]", which are no mnemonics; sdn/sup with
@@ -42,38 +42,39 @@ Expectation Expected(int index, uint8_t b0, uint8_t b1, uint8_t b2) {
     if (b0 == 0x18 || (b0 == 0x30 && col < 2)) e.mask[1] &= static_cast<uint8_t>(~0x40);
 
     // Byte 2 bit 3 has no effect on execution and shows only in "stlm".
+    using enum OperandFormat;
     switch (format) {
-    case 3:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 17:
-    case 18:
-    case 19:
-    case 20:
-    case 25:
-    case 26:
-    case 27:
-    case 28:
+    case Lower:
+    case LowerUpper:
+    case UpperLower:
+    case RegLower:
+    case PointerPair:
+    case StoreLowerRun:
+    case StoreUpperRun:
+    case LoadLowerRun:
+    case LoadUpperRun:
+    case LowerRange:
+    case UpperRange:
+    case LowerUpperRange:
+    case UpperLowerRange:
         if (!(b0 >= 0x78 && b0 <= 0x7F && col < 2)) e.mask[2] &= static_cast<uint8_t>(~0x08);
         break;
     default: break;
     }
     switch (format) {
-    case 3: e.mask[1] &= 0xC0; break; // swp, one lower register: byte 1 is only the column
-    case 4: e.mask[2] = 0; break;     // swp, one upper register: byte 2 unused
-    case 17:
-    case 19:
+    case Lower: e.mask[1] &= 0xC0; break; // swp, one lower register: byte 1 is only the column
+    case Upper: e.mask[2] = 0; break;     // swp, one upper register: byte 2 unused
+    case StoreLowerRun:
+    case LoadLowerRun:
         // Lower block through a pointer: listed with "r" whatever byte 2 bit 4 says, and the
         // start's group comes from byte 2, so byte 1 bits 5-3 are not listed.
         e.mask[2] &= static_cast<uint8_t>(~0x10);
         e.mask[1] &= static_cast<uint8_t>(~0x38);
         break;
-    case 25: e.mask[1] &= static_cast<uint8_t>(~0x38); break; // lower single range
-    case 18:
-    case 20:
-    case 26: e.mask[2] &= 0xE0; break; // upper single range: only the end in byte 2
+    case LowerRange: e.mask[1] &= static_cast<uint8_t>(~0x38); break; // lower single range
+    case StoreUpperRun:
+    case LoadUpperRun:
+    case UpperRange: e.mask[2] &= 0xE0; break; // upper single range: only the end in byte 2
     default: break;
     }
     return e;
@@ -104,26 +105,24 @@ TEST(RoundTrip, EveryIndexWithRandomOperands) {
             g_cpu.Ext[kAt] = b0;
             g_cpu.Ext[kAt + 1] = b1;
             g_cpu.Ext[kAt + 2] = b2;
-            g_cpu.PC = kAt;
-            const std::string row = DisRow();
-            const int length = static_cast<uint16_t>(g_cpu.PC - kAt);
+            const DecodedInstruction d = Decode(kAt);
+            const std::string row = ListingRow(d);
+            const int length = static_cast<uint16_t>(d.Next - kAt);
             const std::string text = row.substr(6);
 
-            AsmLine = text.substr(0, 6) + " " + text.substr(6);
-            AsmPage = kAt;
-            AssembleLine();
+            const AsmResult r = AssembleLine(text.substr(0, 6) + " " + text.substr(6), kAt);
             const Expectation e = Expected(index, b0, b1, b2);
             if (!e.assembles) {
-                EXPECT_NE(AsmPos, 0) << row;
+                EXPECT_NE(r.AsmPos, 0) << row;
                 ++notation;
                 continue;
             }
-            ASSERT_EQ(AsmPos, 0) << "index " << index << ": " << row;
-            ASSERT_EQ(AsmCount, length) << "index " << index << ": " << row;
+            ASSERT_EQ(r.AsmPos, 0) << "index " << index << ": " << row;
+            ASSERT_EQ(r.AsmCount, length) << "index " << index << ": " << row;
             for (int k = 0; k < length; ++k)
-                ASSERT_EQ(AsmBytes[k] & e.mask[k], e.bytes[k] & e.mask[k])
+                ASSERT_EQ(r.AsmBytes[k] & e.mask[k], e.bytes[k] & e.mask[k])
                     << "index " << index << " byte " << k << ": " << row << " -> "
-                    << Hex(AsmBytes, AsmCount);
+                    << Hex(r.AsmBytes.data(), r.AsmCount);
             ++checked;
         }
     }
@@ -144,15 +143,11 @@ TEST(RoundTrip, TextIsAFixedPoint) {
             g_cpu.Ext[kAt] = b0;
             g_cpu.Ext[kAt + 1] = b1;
             g_cpu.Ext[kAt + 2] = b2;
-            g_cpu.PC = kAt;
-            const std::string first = DisRow();
-            AsmLine = first.substr(6, 6) + " " + first.substr(12);
-            AsmPage = kAt;
-            AssembleLine();
-            if (AsmPos != 0) continue; // the two unwritable cases above
-            for (int k = 0; k < 3; ++k) g_cpu.Ext[kAt + k] = k < AsmCount ? AsmBytes[k] : 0;
-            g_cpu.PC = kAt;
-            EXPECT_EQ(DisRow(), first) << "index " << index;
+            const std::string first = ListingRow(Decode(kAt));
+            const AsmResult r = AssembleLine(first.substr(6, 6) + " " + first.substr(12), kAt);
+            if (r.AsmPos != 0) continue; // the two unwritable cases above
+            for (int k = 0; k < 3; ++k) g_cpu.Ext[kAt + k] = k < r.AsmCount ? r.AsmBytes[k] : 0;
+            EXPECT_EQ(ListingRow(Decode(kAt)), first) << "index " << index;
         }
     }
 }
@@ -163,17 +158,14 @@ TEST(RoundTrip, ShortJumpPageInTheInternalRom) {
     for (uint16_t word : {0x0100, 0x01FE, 0x01FF}) {
         g_cpu.Rom[word * 3] = 0xE7;
         g_cpu.Rom[word * 3 + 1] = 0x42;
-        g_cpu.PC = word;
-        const std::string row = DisRow();
-        AsmLine = row.substr(6, 6) + " " + row.substr(12);
-        AsmPage = word;
-        AssembleLine();
+        const std::string row = ListingRow(Decode(word));
+        const AsmResult r = AssembleLine(row.substr(6, 6) + " " + row.substr(12), word);
         if (word == 0x01FF) {
             EXPECT_EQ(row.substr(12), "&H0242");
-            EXPECT_NE(AsmPos, 0);
+            EXPECT_NE(r.AsmPos, 0);
         } else {
-            EXPECT_EQ(AsmPos, 0);
-            EXPECT_EQ(AsmBytes[1], 0x42);
+            EXPECT_EQ(r.AsmPos, 0);
+            EXPECT_EQ(r.AsmBytes[1], 0x42);
         }
     }
 }

@@ -3,7 +3,9 @@
 #include "core/Cpu.h"
 #include "core/Machine.h"
 #include "debug/qt/Debug.h"
+#include "host/Rewind.h"
 #include "host/RunLoop.h"
+#include "host/State.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -21,7 +23,10 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <string>
 #include <vector>
+
+extern std::vector<std::string> g_messages; // every ReportWarning, in order
 
 namespace {
 
@@ -115,6 +120,7 @@ TEST_F(Layout, EveryControlAtItsPlaceWithItsCaption) {
         {form->RegScrollBar, form->RegGroupBox, {96, 16, 17, 137}, nullptr},
         {form->StepGroupBox, form, {456, 8, 153, 49}, " Single step "},
         {form->StepButton, form->StepGroupBox, {80, 16, 57, 25}, "Run"},
+        {form->StepBackButton, form->StepGroupBox, {16, 16, 57, 25}, "Back"},
         {form->TraceGroupBox, form, {456, 64, 153, 49}, " Number of steps (decimal) "},
         {form->TraceEdit, form->TraceGroupBox, {16, 16, 49, 21}, nullptr},
         {form->TraceButton, form->TraceGroupBox, {80, 16, 57, 25}, "Run"},
@@ -179,8 +185,9 @@ TEST_F(Layout, EditorsAreYellowBorderlessAndNoTabStops) {
         EXPECT_FALSE(e->focusPolicy() & Qt::TabFocus);
     }
     for (QWidget* w : std::initializer_list<QWidget*>{
-             form->TraceEdit, form->BpEdit, form->StepButton, form->TraceButton, form->BpButton,
-             form->ListScrollBar, form->RegScrollBar, form->MainScrollBar, form->BinScrollBar})
+             form->TraceEdit, form->BpEdit, form->StepButton, form->StepBackButton,
+             form->TraceButton, form->BpButton, form->ListScrollBar, form->RegScrollBar,
+             form->MainScrollBar, form->BinScrollBar})
         EXPECT_FALSE(w->focusPolicy() & Qt::TabFocus) << w->metaObject()->className();
     EXPECT_TRUE(form->TraceEdit->UpperCase());
     EXPECT_TRUE(form->BpEdit->UpperCase());
@@ -739,4 +746,55 @@ TEST_F(RunControls, TheRunFieldsTakeOnlyTheirDigits) {
     EXPECT_EQ(form->BpEdit->text(), QStringLiteral("1A23"));
 }
 
+// Back, beside Single step's Run: the machine before each step, back through single steps and
+// through the steps of a run, as far as the step history reaches.
+TEST_F(RunControls, BackReturnsToTheMachineBeforeEachStep) {
+    g_cpu.PC = 0x0100;
+    RewindEnable(true);
+    Show();
+    EXPECT_FALSE(form->StepBackButton->isEnabled()); // nothing to undo yet
+    Type(form->TraceEdit, "10");
+    QTest::mouseClick(form->TraceButton, Qt::LeftButton);
+    ASSERT_LT(TickUntilShown(40), 40);
+    ASSERT_EQ(g_steps.size(), 10u);
+    std::vector<std::vector<uint8_t>> before;
+    for (int i = 0; i < 3; ++i) {
+        before.emplace_back(MachineImageBytes());
+        CaptureMachine(before.back().data());
+        QTest::mouseClick(form->StepButton, Qt::LeftButton);
+    }
+    EXPECT_EQ(g_cpu.PC, 0x010D);
+    std::vector<uint8_t> now(MachineImageBytes());
+    for (int i = 2; i >= 0; --i) {
+        ASSERT_TRUE(form->StepBackButton->isEnabled());
+        QTest::mouseClick(form->StepBackButton, Qt::LeftButton);
+        CaptureMachine(now.data());
+        EXPECT_EQ(now, before[i]) << i;
+        EXPECT_EQ(g_debug.ListTop, g_cpu.PC);
+        EXPECT_EQ(form->focusWidget(), form->StepGroupBox);
+    }
+    for (int i = 9; i >= 0; --i) {
+        ASSERT_TRUE(form->StepBackButton->isEnabled());
+        QTest::mouseClick(form->StepBackButton, Qt::LeftButton);
+        EXPECT_EQ(g_cpu.PC, g_steps[i]);
+    }
+    EXPECT_FALSE(form->StepBackButton->isEnabled());
+    EXPECT_TRUE(g_messages.empty());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(g_run.StopRequest, 1);
+}
+
+TEST_F(RunControls, BackSaysWhyItCannotGoBack) {
+    RewindEnable(true);
+    Show();
+    QTest::mouseClick(form->StepButton, Qt::LeftButton);
+    g_cpu.R[3] ^= 1; // a change the step history was not told of
+    g_messages.clear();
+    QTest::mouseClick(form->StepBackButton, Qt::LeftButton);
+    EXPECT_EQ(g_messages,
+              std::vector<std::string>{
+                  "Cannot step back: the machine was changed outside the recorded steps"});
+    EXPECT_EQ(g_cpu.R[3], 1);
+    EXPECT_EQ(g_cpu.PC, 1);
+}
 } // namespace

@@ -576,6 +576,26 @@ TEST_F(Firmware, MenuShowsItsItemsAndAbout) {
     ExpectBothWays(Press("ac menu ac"), ScreenOf(kStatus, "", "0"), "ac leaves");
 }
 
+// Every item of the submenus stays on its own line (a text longer than the line would run
+// into the next one).
+TEST_F(Firmware, SubmenusShowEachItemOnItsLine) {
+    const struct {
+        const char* keys;
+        std::vector<std::string> lines; // lines 1 to 7
+    } cases[] = {
+        {"menu 1",
+         {"ANGLE UNIT", "▶1 Degrees", " 2 Radians", " 3 Grads", "", "", "▲▼ SELECT  = OK"}},
+        {"menu 2",
+         {"NUMBER FORMAT", "▶1 NORM", " 2 FIX n places", " 3 SCI n digits", "", "",
+          "▲▼ SELECT  = OK"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> expected = {Left("   DEG NORM")};
+        for (const std::string& l : c.lines) expected.push_back(Left(l));
+        ExpectBothWays(Press(std::string("ac ") + c.keys), expected, c.keys);
+    }
+}
+
 TEST_F(Firmware, MemoriesAnsSettingsAndHistoryAreKeptAcrossRuns) {
     ExpectLine(Press("6 * 7 = sto 4 m+ drg mode 2"), 0, Left("   RAD FIX2    M"), "first run");
     Screen s = Press("rcl 4"); // the next start of the program
@@ -756,4 +776,46 @@ TEST_F(Firmware, SurvivesAMonkeySoak) {
     EXPECT_EQ(RecordValue(s.Ram, kRecAns), 111111111.0) << "after the soak";
     s = Press("ac 1 / 8 =");
     EXPECT_EQ(RecordValue(s.Ram, kRecAns), 0.125) << "a second run after the soak";
+}
+
+// A state saved in the middle of a calculation and loaded by another run of the program goes on
+// with it; the second run's key times count from the loaded state.
+TEST_F(Firmware, AStateCarriesACalculationIntoTheNextRun) {
+    ExpectBothWays(Run("--type '12+' --ms 2000 --save-state s.vst"), ScreenOf(kStatus, "12+", ""),
+                   "before the save");
+    fs::remove(dir_ / "ram.bin"); // the state alone brings the memory
+    ExpectBothWays(Run("--load-state s.vst --type '34=' --ms 2000"),
+                   ScreenOf(kStatus, "12+34", "46"), "after the load");
+}
+
+// Two seconds, a save, a load in a new run and two more seconds leave exactly what four seconds
+// in one run leave, with keys pressed in both halves (one right at the seam).
+TEST_F(Firmware, ARunSplitByAStateEndsAsTheWholeRun) {
+    const auto keys = [](const std::vector<std::pair<int, int>>& presses, int shift) {
+        std::string args;
+        for (const auto& [at, code] : presses)
+            args += " --key " + std::to_string(at - shift) + ":" + std::to_string(code) + ":90";
+        return args;
+    };
+    const std::vector<std::pair<int, int>> first = {{600, kDigitKey[7]},
+                                                    {800, kKeyNames.at("*")},
+                                                    {1000, kDigitKey[6]},
+                                                    {1500, kKeyNames.at("+")},
+                                                    {1700, kDigitKey[1]}};
+    const std::vector<std::pair<int, int>> second = {{2000, kDigitKey[2]},
+                                                     {2300, kKeyNames.at("/")},
+                                                     {2700, kDigitKey[4]},
+                                                     {3300, kKeyNames.at("=")}};
+    std::vector<std::pair<int, int>> all = first;
+    all.insert(all.end(), second.begin(), second.end());
+
+    const Screen whole = Run("--ms 4000" + keys(all, 0));
+    fs::remove(dir_ / "ram.bin");
+    fs::remove(dir_ / "register.bin");
+    Run("--ms 2000" + keys(first, 0) + " --save-state half.vst");
+    const Screen split = Run("--load-state half.vst --ms 2000" + keys(second, 2000));
+    ExpectBothWays(whole, ScreenOf(kStatus, "7×6+12÷4", "45"), "the whole run");
+    EXPECT_EQ(split.Dump, whole.Dump);
+    EXPECT_EQ(split.Dots, whole.Dots);
+    EXPECT_EQ(split.Text, whole.Text);
 }

@@ -3,7 +3,8 @@
 // whole-program assembler. Checked:
 //   - AssembleLine ends with AsmPos 0 and 0..3 bytes, or with AsmPos between 1 and one past
 //     the last character read; it changes no processor state, keeps nothing from one call to
-//     the next, and never reads past the 64th character;
+//     the next, and never reads past the 64th character; the same line with each of its
+//     numbers handed in as a value gives the same result;
 //   - the bytes of a successful line list as a row that assembles again, and that row's bytes
 //     list as the same row (except the two encodings the notation cannot write);
 //   - AssembleProgram gives full-size images on success, and otherwise at most 40 errors in
@@ -15,11 +16,15 @@
 #include "debug/Program.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 void ReportWarning(std::string_view) {}
 
@@ -38,30 +43,48 @@ CpuState g_before;
 
 struct Result {
     int32_t pos, count;
-    uint8_t bytes[3];
+    std::array<uint8_t, 3> bytes;
     bool operator==(const Result& o) const {
         return pos == o.pos &&
-               (pos != 0 || (count == o.count && std::memcmp(bytes, o.bytes, count) == 0));
+               (pos != 0 || (count == o.count &&
+                             std::equal(bytes.begin(), bytes.begin() + count, o.bytes.begin())));
     }
 };
 
-Result Assemble(std::string_view line, uint16_t page) {
-    AsmLine.assign(line);
-    AsmPage = page;
-    AsmPos = -7; // whatever a previous caller left
-    AsmCount = 99;
-    std::memset(AsmBytes, 0xEE, sizeof AsmBytes);
-    AssembleLine();
-    Result r{AsmPos, AsmCount, {}};
-    std::memcpy(r.bytes, AsmBytes, sizeof r.bytes);
-    return r;
+Result Assemble(std::string_view line, uint16_t page, std::span<const AsmValue> values = {}) {
+    const AsmResult r =
+        values.empty() ? AssembleLine(line, page) : AssembleLine(line, page, values);
+    return {r.AsmPos, r.AsmCount, r.AsmBytes};
+}
+
+// The decimal numbers of the line (runs of digits not after a letter, "&" or a digit, below
+// 65536) as values standing at their places.
+std::vector<AsmValue> DecimalValues(std::string_view line) {
+    std::vector<AsmValue> values;
+    for (size_t i = 0; i < line.size();) {
+        const bool digit = line[i] >= '0' && line[i] <= '9';
+        const char before = i ? line[i - 1] : ' ';
+        const bool word = std::isalnum(static_cast<unsigned char>(before)) || before == '&';
+        if (!digit || word) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        uint32_t v = 0;
+        while (end < line.size() && line[end] >= '0' && line[end] <= '9' && v < 6554)
+            v = v * 10 + static_cast<uint32_t>(line[end++] - '0');
+        if (v <= 0xFFFF && (end == line.size() || line[end] < '0' || line[end] > '9'))
+            values.push_back({static_cast<int32_t>(i + 1), static_cast<int32_t>(end + 1),
+                              static_cast<uint16_t>(v)});
+        i = end;
+    }
+    return values;
 }
 
 // The listing row of BYTES at kAt, and the text of it the assembler takes back.
-std::string RowOf(const uint8_t* bytes, int count) {
+std::string RowOf(const std::array<uint8_t, 3>& bytes, int count) {
     for (int k = 0; k < 3; ++k) g_cpu.Ext[kAt + k] = k < count ? bytes[k] : 0;
-    g_cpu.PC = kAt;
-    return DisRow();
+    return ListingRow(Decode(kAt));
 }
 
 std::string AsmText(const std::string& row) {
@@ -81,13 +104,15 @@ void CheckLine(std::string_view full) {
     const Result r = Assemble(line, kAt);
     if (std::memcmp(&g_before, &g_cpu, sizeof g_cpu) != 0)
         Broken("AssembleLine changed processor state", line);
-    if (AsmLine != line) Broken("AssembleLine changed AsmLine", line);
     if (r.pos < 0 || r.pos > static_cast<int32_t>(line.size()) + 1)
         Broken("AsmPos outside the line", line);
     if (r.pos == 0 && (r.count < 0 || r.count > 3)) Broken("AsmCount outside 0..3", line);
     if (!(Assemble(line, kAt) == r)) Broken("a second call gave another result", line);
     if (full.size() > line.size() && !(Assemble(full, kAt) == r))
         Broken("characters past the 64th changed the result", line);
+    const std::vector<AsmValue> values = DecimalValues(line);
+    if (!values.empty() && !(Assemble(line, kAt, values) == r))
+        Broken("numbers handed in as values gave another result", line);
     if (r.pos != 0 || r.count == 0) return;
 
     // The bytes list as a row, the row assembles, and its bytes list as the same row.

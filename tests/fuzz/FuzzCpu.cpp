@@ -3,6 +3,7 @@
 // as the run loop runs them, with the invariants checked after every step.
 #include "core/Cpu.h"
 #include "core/Machine.h"
+#include "core/SpecialRegs.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
@@ -41,22 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ResetMachine();
     CpuState& c = g_cpu;
     const uint8_t* h = data;
-    c.PC = static_cast<uint16_t>(h[0] << 8 | h[1]);
-    c.LA = static_cast<uint16_t>(h[2] << 8 | h[3]);
-    c.KC = h[4];
-    c.KI = h[5];
-    c.IE = h[6];
-    c.DS = h[7];
-    c.PD = h[8];
-    c.AS = h[9] & 0x7F;
-    c.PE = h[10] & 0x7F;
-    c.S4 = h[11] & 0x7F;
-    c.S5 = h[12] & 0x7F;
-    c.S6 = h[13] & 0x7F;
-    c.S7 = h[14] & 0x7F;
-    c.S8 = h[15] & 0x7F;
-    c.TM = h[16] & 0x7F;
-    c.F = h[17];
+    // The special registers, each masked to its width: PC and LA from bytes 0-3, then a byte each
+    // in the order of the special-register table.
+    for (int i = 0; i < kSpecialRegCount; ++i) {
+        const SpecialRegInfo& r = kSpecialRegTable[i];
+        SpecialRegStore(r.Reg, r.Width > 8 ? h[2 * i] << 8 | h[2 * i + 1] : h[2 + i]);
+    }
     c.IRQ = h[18] & 0x0F;
     c.ISR = h[19] & 0x0F;
     c.OFF = h[20] & 1;
@@ -78,8 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         LcdStep();
         if (c.StepCycles < 0 || c.StepCycles > kMaxStepCycles)
             Broken("step cycles out of range", i);
-        if ((c.AS | c.PE | c.S4 | c.S5 | c.S6 | c.S7 | c.S8 | c.TM) & 0x80)
-            Broken("a 7-bit register has bit 7 set", i);
+        for (const SpecialRegInfo& r : kSpecialRegTable)
+            if (SpecialRegValue(r.Reg) != (r.Word ? c.*r.Word : c.*r.Byte))
+                Broken("a special register has bits beyond its width", i);
         if ((c.IRQ | c.ISR) & 0xF0) Broken("interrupt registers beyond bits 0-3", i);
         if (c.OFF > 1 || c.WAIT > 1) Broken("halt flags not 0 or 1", i);
         if (c.StepDir != 1 && c.StepDir != -1) Broken("step direction not +1 or -1", i);

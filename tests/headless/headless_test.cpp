@@ -126,6 +126,10 @@ TEST_F(Runner, BadOptionsExitTwoWithUsageAndRunNothing) {
         "--lcd-png",
         "--trace ''",
         "--lcd-png -x",
+        "--load-state",
+        "--save-state",
+        "--load-state ''",
+        "--save-state -x",
     };
     for (const char* args : cases) {
         const Result r = Run(std::string(args) + " --save --dump --lcd-text");
@@ -399,5 +403,63 @@ TEST_F(Runner, SavedMemoryIsKeptWhenTheLoadingFailed) {
     EXPECT_EQ(Bytes(dir_ / "register.bin"), regs);
     const auto j = nlohmann::json::parse(Lines(r.out).at(0));
     EXPECT_EQ(j["R"][5], 0); // the loading stopped before the register file
+}
+// A run continued from a state ends as one run of both lengths: same dump (STEPS and CYCLES
+// travel in the state), same trace of the second part; --set applies on top of the state.
+TEST_F(Runner, AStateContinuesTheRunItWasSavedFrom) {
+    Firmware("[Settings]\nOscFreq=1\n");
+    const Result whole = Run("--ms 90 --dump");
+    ASSERT_EQ(Run("--ms 40 --save-state s.vst").status, 0);
+    const Result rest = Run("--load-state s.vst --ms 50 --dump");
+    EXPECT_EQ(rest.status, 0) << rest.err;
+    EXPECT_EQ(rest.out, whole.out);
+    EXPECT_TRUE(rest.err.empty()) << rest.err;
+
+    ASSERT_EQ(Run("--steps 7 --save-state t.vst").status, 0);
+    ASSERT_EQ(Run("--load-state t.vst --steps 3 --trace a.txt").status, 0);
+    ASSERT_EQ(Run("--steps 10 --trace b.txt").status, 0);
+    const std::vector<std::string> ten = Lines(Slurp(dir_ / "b.txt"));
+    ASSERT_EQ(ten.size(), 10u);
+    EXPECT_EQ(Lines(Slurp(dir_ / "a.txt")), std::vector<std::string>(ten.begin() + 7, ten.end()));
+    const auto j = Dump("--load-state t.vst --set PC=0x1234");
+    EXPECT_EQ(j["PC"], 0x1234);
+    EXPECT_EQ(j["STEPS"], 7);
+}
+
+// A state that cannot be read: exit 1, one line on standard error, nothing run or written.
+TEST_F(Runner, AStateThatCannotBeReadExitsOneAndRunsNothing) {
+    Firmware();
+    ASSERT_EQ(Run("--steps 3 --save-state good.vst").status, 0);
+    const auto good = Bytes(dir_ / "good.vst");
+    Write(dir_ / "short.vst", {good.begin(), good.end() - 1});
+    auto flipped = good;
+    flipped[100] ^= 4;
+    Write(dir_ / "flipped.vst", flipped);
+    Write(dir_ / "text.vst", {'h', 'i'});
+    const std::pair<const char*, const char*> cases[] = {
+        {"short.vst", "the file is cut short"},
+        {"flipped.vst", "the file is damaged (its checksum does not match)"},
+        {"text.vst", "not a Velmora state file"},
+        {"none.vst", "No such file or directory"},
+    };
+    for (const auto& [file, why] : cases) {
+        const Result r = Run(std::string("--load-state ") + file +
+                             " --steps 5 --dump --lcd-text --save --save-state out.vst");
+        EXPECT_EQ(r.status, 1) << file;
+        EXPECT_TRUE(r.out.empty()) << file;
+        EXPECT_EQ(Lines(r.err),
+                  std::vector<std::string>{std::string("Failed to load the state file ") + file +
+                                           ": " + why});
+        EXPECT_FALSE(fs::exists(dir_ / "ram.bin")) << file;
+        EXPECT_FALSE(fs::exists(dir_ / "out.vst")) << file;
+    }
+}
+
+TEST_F(Runner, AStateThatCannotBeWrittenExitsOne) {
+    Firmware();
+    const Result r = Run("--steps 3 --dump --save-state no/such/dir/s.vst");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Lines(r.out).size(), 1u); // the run and its outputs happened
+    EXPECT_EQ(Lines(r.err), std::vector<std::string>{"Failed to save the file no/such/dir/s.vst"});
 }
 } // namespace

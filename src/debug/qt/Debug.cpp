@@ -3,6 +3,8 @@
 #include "debug/qt/Debug.h"
 
 #include "core/Cpu.h"
+#include "host/Report.h"
+#include "host/Rewind.h"
 #include "host/RunLoop.h"
 
 #include <QApplication>
@@ -215,6 +217,10 @@ TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     StepGroupBox = group(" Single step ", 456, 8, 153, 49);
     StepGroupBox->setFocusPolicy(Qt::ClickFocus);
     StepButton = button(StepGroupBox);
+    // Step back sits left of Run in the same box; the box's other controls keep their places.
+    StepBackButton = button(StepGroupBox);
+    StepBackButton->setText(QStringLiteral("Back"));
+    StepBackButton->setGeometry(16, 16, 57, 25);
 
     TraceGroupBox = group(" Number of steps (decimal) ", 456, 64, 153, 49);
     TraceEdit = new TDebugEdit(TraceGroupBox);
@@ -281,6 +287,7 @@ TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(BpEdit, &QLineEdit::textChanged, this, [this] { BpEditChange(); });
 
     connect(StepButton, &QPushButton::clicked, this, [this] { StepButtonClick(); });
+    connect(StepBackButton, &QPushButton::clicked, this, [this] { StepBackButtonClick(); });
     connect(TraceButton, &QPushButton::clicked, this, [this] { TraceButtonClick(); });
     connect(BpButton, &QPushButton::clicked, this, [this] { BpButtonClick(); });
 
@@ -498,6 +505,8 @@ void TDebugForm::Redraw(Pane pane) {
 
 void TDebugForm::RedrawAll() {
     for (Pane pane : {kListPane, kRegPane, kMainPane, kBinPane}) Redraw(pane);
+    // Everything that can change the step history ends here (steps, edits, showing).
+    StepBackButton->setEnabled(CanStepBack());
 }
 
 void TDebugForm::PaintPane(Pane pane, QPainter& painter) {
@@ -654,7 +663,15 @@ void TDebugForm::StepGroupBoxClick() {
 
 void TDebugForm::StepButtonClick() {
     g_debug.EditMode = kEditNone;
-    CpuStep();
+    DebuggerSingleStep(); // CpuStep, recorded in the step history
+    g_debug.ListTop = g_cpu.PC;
+    StepGroupBoxClick();
+}
+
+void TDebugForm::StepBackButtonClick() {
+    g_debug.EditMode = kEditNone;
+    const std::string why = StepBack();
+    if (!why.empty()) ReportWarning("Cannot step back: " + why);
     g_debug.ListTop = g_cpu.PC;
     StepGroupBoxClick();
 }

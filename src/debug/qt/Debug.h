@@ -1,6 +1,6 @@
 // The debug window: the disassembly, registers, main register file and hex editor panes, and
-// the run controls (single step, a number of steps, run to a breakpoint). While it is visible
-// the run loop executes nothing; hiding it lets the processor run on after a short delay.
+// the run controls (single step and step back, a number of steps, run to a breakpoint). While it is
+// visible the run loop executes nothing; hiding it lets the processor run on after a short delay.
 #pragma once
 
 #include "debug/DebugPanes.h"
@@ -88,6 +88,7 @@ public:
     TDebugEdit* RegEdit;
     TDebugGroupBox* StepGroupBox;
     QPushButton* StepButton;
+    QPushButton* StepBackButton; // "Back", beside StepButton: undoes the last step
     TDebugGroupBox* TraceGroupBox;
     TDebugEdit* TraceEdit;
     QPushButton* TraceButton;
@@ -145,6 +146,7 @@ public:
 
     void StepGroupBoxClick();
     void StepButtonClick();
+    void StepBackButtonClick();
     void TraceGroupBoxClick();
     void TraceButtonClick();
     void TraceEditChange();

@@ -3,6 +3,7 @@
 #include "host/qt/Main.h"
 #include "debug/qt/Debug.h"
 #include "host/Report.h"
+#include "host/Rewind.h"
 #include "host/WorkFolder.h"
 #include "host/main/StartUp.h"
 #include "host/qt/Signals.h"
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
     WatchEndOfRun(mainForm); // signals and the end of the session close it as its button does
     QObject::connect(&mainForm, &TMainForm::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+    // The step history: rewind and the debugger's step back (docs/state-format.md).
+    RewindEnable(true);
     mainForm.show();
     return app.exec();
 }

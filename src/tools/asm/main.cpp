@@ -28,14 +28,12 @@ int OneLine(const std::string& text, const std::string& page) {
                   << "'\n";
         return 2;
     }
-    AsmLine = text.substr(0, kAsmLineMax);
-    AsmPage = p;
-    AssembleLine();
-    if (AsmPos != 0) {
-        std::printf("error at %d\n", static_cast<int>(AsmPos));
+    const AsmResult r = AssembleLine(text, p);
+    if (!r.Ok()) {
+        std::printf("error at %d\n", static_cast<int>(r.AsmPos));
         return 1;
     }
-    for (int i = 0; i < AsmCount; ++i) std::printf(i ? " %02X" : "%02X", AsmBytes[i]);
+    for (int i = 0; i < r.AsmCount; ++i) std::printf(i ? " %02X" : "%02X", r.AsmBytes[i]);
     std::printf("\n");
     return 0;
 }

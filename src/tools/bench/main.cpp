@@ -11,7 +11,9 @@
 #include "core/Fetch.h"
 #include "core/Machine.h"
 #include "exec/Handlers.h"
+#include "host/Rewind.h"
 #include "host/RunLoop.h"
+#include "host/State.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 
@@ -297,6 +299,102 @@ int32_t FastestRealTime(const Workload& w, double cyclesPerSecond) {
     return lo;
 }
 
+// --- The step history -----------------------------------------------------------------------
+// Host time of `ticks` ticks of the desktop program's size (10 ms at 2000 kHz), keys typed as
+// for the other figures, with the step history on or off.
+double HistoryRun(const Workload& w, int ticks, bool on) {
+    Boot(w);
+    g_run.CyclesPerTick = ComputeCyclesPerTick(2000);
+    RewindEnable(on);
+    const auto start = Clock::now();
+    for (int i = 0; i < ticks; ++i) {
+        ApplyKeys(w, i);
+        OnRunTimer();
+    }
+    const double t = Seconds(start, Clock::now());
+    RewindEnable(false);
+    return t;
+}
+
+struct Ratio {
+    double median = 0, low = 0, high = 0; // of the pairs' ratios
+    double fastest = 0;                   // fastest on / fastest off
+};
+
+// On against off in turns, so that both halves of a pair see the machine in the same state; on
+// the shared machine the fastest runs are the least disturbed, so their ratio is given too.
+Ratio HistoryRatio(const Workload& w, int ticks, int pairs) {
+    std::vector<double> ratios, offs, ons;
+    for (int r = 0; r < pairs; ++r) {
+        offs.push_back(HistoryRun(w, ticks, false));
+        ons.push_back(HistoryRun(w, ticks, true));
+        ratios.push_back(ons.back() / offs.back());
+    }
+    return {Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+            *std::max_element(ratios.begin(), ratios.end()),
+            *std::min_element(ons.begin(), ons.end()) /
+                *std::min_element(offs.begin(), offs.end())};
+}
+
+// Median microseconds of one call of f, timed in batches.
+template <typename F> double MicrosPerCall(F f, int batches, int perBatch) {
+    std::vector<double> times;
+    for (int b = 0; b < batches; ++b) {
+        const auto start = Clock::now();
+        for (int i = 0; i < perBatch; ++i) f();
+        times.push_back(Seconds(start, Clock::now()) * 1e6 / perBatch);
+    }
+    return Median(times);
+}
+
+void HistoryFigures(const std::vector<Workload>& list, int runs, bool quick) {
+    const int ticks = quick ? 50 : 1000, pairs = quick ? 1 : std::max(15, 3 * runs);
+    std::printf("\nstep history on against off, %d pairs of %d ticks of 20000 cycles: time ratio "
+                "(median of the pairs, their range; fastest on / fastest off)\n",
+                pairs, ticks);
+    for (const Workload& w : list) {
+        if (!fs::exists(w.dir / "rom0.bin") && !fs::exists(w.dir / "rom1.bin")) continue;
+        const Ratio r = HistoryRatio(w, ticks, pairs);
+        std::printf("  %s %.3f (%.3f-%.3f; %.3f)\n", w.name.c_str(), r.median, r.low, r.high,
+                    r.fastest);
+    }
+
+    // The costs of one image and one state, on the first workload after a second of running.
+    const auto found = std::find_if(list.begin(), list.end(), [](const Workload& w) {
+        return fs::exists(w.dir / "rom0.bin") || fs::exists(w.dir / "rom1.bin");
+    });
+    if (found == list.end()) return;
+    Boot(*found);
+    g_run.CyclesPerTick = ComputeCyclesPerTick(2000);
+    RewindEnable(true);
+    for (int i = 0; i < 100; ++i) OnRunTimer();
+    std::vector<uint8_t> image(MachineImageBytes());
+    const int batches = quick ? 3 : 50;
+    const double capture = MicrosPerCall([&] { CaptureMachine(image.data()); }, batches, 200);
+    const double restore = MicrosPerCall([&] { RestoreMachine(image.data()); }, batches, 200);
+    const std::vector<uint8_t> state = SaveState();
+    const double save = MicrosPerCall([] { (void)SaveState(); }, batches, 20);
+    const double load = MicrosPerCall([&] { (void)LoadState(state); }, batches, 20);
+    std::printf("machine image (%zu bytes): capture %.2f us, restore %.2f us; state file (%zu "
+                "bytes): save %.1f us, load %.1f us\n",
+                image.size(), capture, restore, state.size(), save, load);
+
+    // Step back from the middle of a tick, a second into the run: a restore and a replay.
+    RewindEnable(true);
+    for (int i = 0; i < 105; ++i) OnRunTimer();
+    DebuggerShown();
+    std::vector<double> backs;
+    for (int i = 0; i < (quick ? 5 : 200); ++i) {
+        const auto start = Clock::now();
+        if (!StepBack().empty()) break;
+        backs.push_back(Seconds(start, Clock::now()) * 1e3);
+    }
+    std::printf("step back: %.2f ms (median of %zu); history memory %.1f MB\n", Median(backs),
+                backs.size(), double(RewindMemoryBytes()) / (1 << 20));
+    RewindEnable(false);
+    g_run.StopRequest = 0;
+}
+
 std::string CpuModel() {
     std::ifstream in("/proc/cpuinfo");
     for (std::string line; std::getline(in, line);)
@@ -310,7 +408,7 @@ int main(int argc, char** argv) {
     std::string workloads = VELMORA_BENCH_WORKLOADS, firmware = VELMORA_BENCH_FIRMWARE;
     int runs = 5, ticks = 150;
     bool quick = false, profile = false;
-    std::string only;
+    std::string only, history;
     app.add_option("--workloads", workloads, "folder with one sub-folder of images per workload");
     app.add_option("--firmware", firmware, "folder with the default firmware's images and key map");
     app.add_option("--runs", runs, "runs per figure (the median is printed)")
@@ -321,6 +419,10 @@ int main(int argc, char** argv) {
     app.add_flag("--profile", profile,
                  "only run the workloads named by --only through the run loop, --ticks calls, "
                  "with nothing else measured (for profilers and instruction counters)");
+    app.add_option("--history", history,
+                   "with --profile: ticks of the desktop program's size instead (20,000 cycles, "
+                   "100 of them for each of --ticks), with the step history on or off")
+        ->check(CLI::IsMember({"on", "off"}));
     app.add_option("--only", only,
                    "letters of the workloads to measure (for example ab); the "
                    "tick, redraw and real-time figures need workload a");
@@ -346,8 +448,14 @@ int main(int argc, char** argv) {
                       [&](const Workload& w) { return only.find(w.name) == std::string::npos; });
     if (profile) {
         for (const Workload& w : list) {
-            RunTicks(w, ticks);
-            std::printf("%s: %d x %d cycles run\n", w.name.c_str(), ticks, kBenchGrant);
+            if (history.empty()) {
+                RunTicks(w, ticks);
+                std::printf("%s: %d x %d cycles run\n", w.name.c_str(), ticks, kBenchGrant);
+            } else {
+                HistoryRun(w, ticks * 100, history == "on");
+                std::printf("%s: %d x 20000 cycles run, step history %s\n", w.name.c_str(),
+                            ticks * 100, history.c_str());
+            }
         }
         return 0;
     }
@@ -385,6 +493,7 @@ int main(int argc, char** argv) {
             mix = &w;
         }
     }
+    if (!list.empty()) HistoryFigures(list, runs, quick);
     if (!mix) return 0;
     const int tickRuns = quick ? 20 : 2000;
     std::printf("\none 10 ms tick at 2000 kHz, workload a: %.2f us back to back, %.2f us paced 10 "

@@ -1,38 +1,24 @@
 // velmora-dis: lists firmware code as the debug window does.
 //   velmora-dis [--from ADDR] [--count N]
-// Loads rom0.bin and rom1.bin from the current directory (a missing file is reported and its
-// memory stays zero) and prints N listing rows (default 16) from the hexadecimal address ADDR
-// (default 0), stopping after the row at which the address wraps past 0xFFFF.
+// Loads rom0.bin and rom1.bin from the current directory as the desktop program does (a missing
+// or unreadable file is reported and its memory stays zero) and prints N listing rows (default 16)
+// from the hexadecimal address ADDR (default 0), stopping after the row at which the address wraps
+// past 0xFFFF.
 #include "tools/ToolArgs.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <string>
 
-#include "core/Cpu.h"
+#include "core/Decode.h"
 #include "debug/Dis.h"
+#include "host/Files.h"
 #include "host/Report.h"
 
 void ReportWarning(std::string_view text) {
     std::cerr << text << '\n';
 }
-
-namespace {
-
-// Copies the first bytes of the file, up to size, into dest; a missing file is reported.
-void LoadImage(const char* name, uint8_t* dest, std::size_t size) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
-        ReportWarning(std::string("Failed to load the file ") + name);
-        return;
-    }
-    in.read(reinterpret_cast<char*>(dest), static_cast<std::streamsize>(size));
-    if (in.bad()) ReportWarning(std::string("Failed to load the file ") + name);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"List the code of rom0.bin and rom1.bin (current directory) as the debug "
@@ -54,23 +40,22 @@ int main(int argc, char** argv) {
                   << "'\n";
         return 2;
     }
-    LoadImage("rom0.bin", g_cpu.Rom, sizeof g_cpu.Rom);
-    LoadImage("rom1.bin", g_cpu.Ext, sizeof g_cpu.Ext);
+    LoadFirmwareImages();
 
     // Rows are produced one at a time so that a large count needs no memory.
     std::string out;
-    PcGuard guard;
-    g_cpu.PC = address;
+    uint16_t at = address;
     for (long long i = 0; i < count; ++i) {
-        std::string row = DisRow();
-        while (!row.empty() && row.back() == ' ') row.pop_back();
-        out += row;
+        const DecodedInstruction d = Decode(at);
+        AppendListingRow(out, d);
+        while (out.back() == ' ') out.pop_back();
         out += '\n';
         if (out.size() > (1 << 16)) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             out.clear();
         }
-        if (static_cast<int>(g_cpu.PC) - static_cast<int>(address) < 0) break;
+        at = d.Next;
+        if (at < address) break; // wrapped past 0xFFFF
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -1,12 +1,16 @@
 // velmora-headless: runs the emulator without any window, driven from the command line.
-// Start-up as the desktop program's (settings, images, power reset), then the --set stores, a
-// run of --steps steps or --ms milliseconds of emulated time, then the requested outputs.
+// Start-up as the desktop program's (settings, images, power reset), then a state to continue
+// from (--load-state), the --set stores, a run of --steps steps or --ms milliseconds of
+// emulated time, then the requested outputs (--save-state among them).
 #include "core/Cpu.h"
+#include "core/Digits.h"
 #include "core/Machine.h"
+#include "core/SpecialRegs.h"
 #include "host/Files.h"
 #include "host/Report.h"
 #include "host/RunLoop.h"
 #include "host/Session.h"
+#include "host/State.h"
 #include "tools/ToolArgs.h"
 
 #include <CLI/CLI.hpp>
@@ -59,61 +63,34 @@ uint64_t ParseRegisterValue(std::string_view text, const std::string& option) {
     if (text.empty()) throw UsageError("--set " + option + ": a value is missing");
     uint64_t value = 0;
     for (const char c : text) {
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        if (digit < 0) throw UsageError("--set " + option + ": not a number");
+        const int digit = DigitValue(c);
+        if (digit >= base) throw UsageError("--set " + option + ": not a number");
         value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
     }
     return value;
 }
 
-struct RegisterStore {
-    const char* name;
-    uint8_t* byte; // one of these two is set
-    uint16_t* word;
-    uint8_t mask; // for byte registers
-};
-
-// The special registers as the debug window edits them: 16-bit, 8-bit and 7-bit.
-std::vector<RegisterStore> SpecialRegisters() {
-    CpuState& c = g_cpu;
-    return {
-        {"PC", nullptr, &c.PC, 0},    {"LA", nullptr, &c.LA, 0},    {"KC", &c.KC, nullptr, 0xFF},
-        {"KI", &c.KI, nullptr, 0xFF}, {"IE", &c.IE, nullptr, 0xFF}, {"DS", &c.DS, nullptr, 0xFF},
-        {"AS", &c.AS, nullptr, 0x7F}, {"PD", &c.PD, nullptr, 0xFF}, {"PE", &c.PE, nullptr, 0x7F},
-        {"S4", &c.S4, nullptr, 0x7F}, {"S5", &c.S5, nullptr, 0x7F}, {"S6", &c.S6, nullptr, 0x7F},
-        {"S7", &c.S7, nullptr, 0x7F}, {"S8", &c.S8, nullptr, 0x7F}, {"TM", &c.TM, nullptr, 0x7F},
-        {"F", &c.F, nullptr, 0xFF},
-    };
-}
-
 struct SetCommand {
-    RegisterStore target;
+    SpecialReg target;
     uint64_t value;
 };
 
+// NAME is a special register as the debug window names and masks it (16-bit, 8-bit, 7-bit).
 SetCommand ParseSet(const std::string& text) {
     const size_t eq = text.find('=');
     if (eq == std::string::npos) throw UsageError("--set " + text + ": expected NAME=VALUE");
     std::string name = text.substr(0, eq);
     for (char& ch : name)
         if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-    for (const RegisterStore& r : SpecialRegisters())
-        if (name == r.name)
-            return {r, ParseRegisterValue(std::string_view(text).substr(eq + 1), text)};
+    for (const SpecialRegInfo& r : kSpecialRegTable)
+        if (name == r.Name)
+            return {r.Reg, ParseRegisterValue(std::string_view(text).substr(eq + 1), text)};
     throw UsageError("--set " + text + ": unknown register " + text.substr(0, eq));
 }
 
 void ApplySet(const SetCommand& s) {
-    if (s.target.word)
-        *s.target.word = static_cast<uint16_t>(s.value);
-    else
-        *s.target.byte = static_cast<uint8_t>(s.value & s.target.mask);
+    // The value is taken modulo 2^64; the mask keeps only bits below the register's width.
+    SpecialRegStore(s.target, static_cast<uint32_t>(s.value & 0xFFFF));
 }
 
 // A --key option: key Code pressed at Time ms, released Hold ms later.
@@ -138,7 +115,7 @@ KeyOption ParseKey(const std::string& text) {
 
 struct Options {
     std::vector<std::string> Sets, Keys;
-    std::string Steps, Ms, Type, TracePath, PngPath;
+    std::string Steps, Ms, Type, TracePath, PngPath, LoadStatePath, SaveStatePath;
     bool Dump = false, Save = false, LcdText = false;
 };
 
@@ -148,8 +125,10 @@ void Validate(const CLI::App& app, const Options& o) {
     if (!ms && app.count("--key") > 0) throw UsageError("--key needs --ms");
     if (!ms && app.count("--type") > 0) throw UsageError("--type needs --ms");
     // The parser would take a following option as the file name; write ./-name for such a file.
-    for (const auto& [option, path] :
-         {std::pair{"--trace", &o.TracePath}, {"--lcd-png", &o.PngPath}})
+    for (const auto& [option, path] : {std::pair{"--trace", &o.TracePath},
+                                       {"--lcd-png", &o.PngPath},
+                                       {"--load-state", &o.LoadStatePath},
+                                       {"--save-state", &o.SaveStatePath}})
         if (app.count(option) > 0 && (path->empty() || (*path)[0] == '-'))
             throw UsageError(std::string(option) + ": a FILE name is missing");
 }
@@ -185,6 +164,13 @@ int main(int argc, char** argv) {
     app.add_option("--lcd-png", o.PngPath, "Redraw and write the 192x128 LCD image as PNG")
         ->type_name("FILE");
     app.add_flag("--lcd-text", o.LcdText, "Print the 64 display lines, # dark, . light");
+    app.add_option("--load-state", o.LoadStatePath,
+                   "Continue from a state file: loaded after the start-up, before the --set "
+                   "stores; --key and --type times count from it")
+        ->type_name("FILE");
+    app.add_option("--save-state", o.SaveStatePath,
+                   "Write the machine as a state file after the run")
+        ->type_name("FILE");
     AddVersionFlag(app, "velmora-headless");
 
     std::vector<SetCommand> sets;
@@ -225,6 +211,16 @@ int main(int argc, char** argv) {
 
     // Start-up as the desktop program's, in the current directory.
     StartInFolder({});
+    if (!o.LoadStatePath.empty()) {
+        // The counts of the run that saved the state go on (the dump's STEPS and CYCLES).
+        RunCounts counts;
+        if (!LoadStateFile(o.LoadStatePath, &counts)) {
+            if (trace) std::fclose(trace);
+            return kExitFailed;
+        }
+        g_run.StepsRun = counts.Steps;
+        g_run.CyclesRun = counts.Cycles;
+    }
     for (const SetCommand& s : sets) ApplySet(s);
     for (size_t i = 0; i < keys.size(); ++i)
         ScheduleKey(keys[i].Time, keys[i].Code, keys[i].Hold, static_cast<int>(i));
@@ -251,5 +247,8 @@ int main(int argc, char** argv) {
         status = kExitFailed;
     }
     if (o.Save && !SaveImages()) status = kExitFailed;
+    if (!o.SaveStatePath.empty() &&
+        !SaveStateFile(o.SaveStatePath, RunCounts{g_run.StepsRun, g_run.CyclesRun}))
+        status = kExitFailed;
     return status;
 }
