@@ -1,6 +1,6 @@
 
 ; ============================================================================================
-; graph.asm: the function plotter (external memory from 0x4000).
+; graph.asm: the function plotter (external memory, after the constants).
 ;
 ; MENU -> Graph edits Y1..Y3 (expressions in X, typed with the editor; up and down switch
 ; between them, = draws), MENU -> Range edits Xmin, Xmax, Ymin, Ymax the same way. The graph
@@ -56,13 +56,13 @@ GR_STEP         equ 0x14BC
 GR_KY           equ 0x14D0              ; 64 / H and 96 / W
 GR_KX           equ 0x14DA
 
-        org 0x4000
 ; --------------------------------------------------------------------------------------------
 ; gr_check_state: keeps the window and the functions of the last run when their signature is
 ; there, else sets the window -10..10, -6.4..6.4 and no functions. Not kept state: no entry.
 ; Clobbers A, ix, iy, iz, r34, r35, r84, f.
 ; --------------------------------------------------------------------------------------------
 gr_check_state:
+        cal pg_reset
         ldw iy, GR_ENTRY - 1
         ld r34, 0
         st (iy+1), r34
@@ -80,6 +80,7 @@ gcs_byte:
         rtn
 
 gr_reset_state:
+        cal pg_clear_all
         cal gr_default_range
         ldw iy, GR_FUNCS - 1
         ld r34, 0
@@ -119,6 +120,8 @@ gr_default_range:
 ; other key goes on to the key table (dk_keys).
 ; --------------------------------------------------------------------------------------------
 gr_hook:
+        jmp pg_hook                     ; the programs' keys first (prgm.asm)
+pg_back:
         tsb r40, ST_GRAPH
         jmp z, graph_key
         ldw iy, GR_ENTRY - 1
@@ -336,6 +339,7 @@ gse_error:
 ; what the keys do. Clobbers r34, r84, ix, iy.
 ; --------------------------------------------------------------------------------------------
 gr_text:
+        cal pg_text
         ldw iy, GR_ENTRY - 1
         ld r84, (iy+1)
         tsb r84, 0

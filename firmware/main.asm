@@ -31,7 +31,9 @@ ml_key:
 ml_run:
         ldw iy, KEY_DOWN - 1
         st (iy+1), r84
-        cal dispatch_key
+        cal pg_key                      ; a program being recorded takes the key (prgm.asm)
+        tsb r39, 0
+        cal nz, dispatch_key
         cal render
 ml_release:
         pst ky, KC_ALL
