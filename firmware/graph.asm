@@ -649,11 +649,14 @@ gd_fn:
         ldw iy, GR_FN - 1
         st (iy+1), r35
         cal gr_plot
+        tsb r39, 0
+        jmp nz, gd_stopped              ; AC: the rest is not drawn
         ldw iy, GR_FN - 1
         ld r35, (iy+1)
         ad r35, 1
         tsb r35, 3
         jmp c, gd_fn
+gd_stopped:
         ldw iy, GR_SAVEFN - 1
         ld r84, (iy+1)
         ldw iy, GR_FN - 1
@@ -670,9 +673,11 @@ gd_bad:                                 ; back to editing Xmax, DOMAIN ERROR sho
         rtn
 
 ; --------------------------------------------------------------------------------------------
-; gr_plot: draws function GR_FN, one sample per column, joined.
+; gr_plot: draws function GR_FN, one sample per column, joined. Returns r39 = 1 when AC was
+; found down between two columns (the drawing stopped; AC is then the next key), else 0.
 ; --------------------------------------------------------------------------------------------
 gr_plot:
+        ld r39, 0
         ldw iy, GR_FN - 1
         ld r34, (iy+1)
         ad r34, 1
@@ -719,12 +724,18 @@ gp_point:
         ld r34, 1
         st (iy+1), r34
 gp_next:
+        ld r39, 1
+        pst ky, 0xC0                    ; AC down (KI bit 0 of its line): the drawing stops
+        gst r34, ky
+        an r34, 1
+        rtn nz
         ldw iy, GR_COL - 1
         ld r34, (iy+1)
         ad r34, 1
         st (iy+1), r34
         tsb r34, 96
         jmp c, gp_col
+        ld r39, 0
         rtn
 
 ; --------------------------------------------------------------------------------------------
@@ -1272,6 +1283,13 @@ gtn_end:
 ; between the two lines.
 ; --------------------------------------------------------------------------------------------
 gr_trace_show:
+        ldw iy, GR_FN - 1               ; no curve, no trace
+        ld r34, (iy+1)
+        ad r34, 1
+        cal gr_func_iy
+        ld r34, (iy+1)
+        tsb r34, 0
+        rtn z
         ld r115, 1
         cal gr_mark                     ; the old mark goes
         ldw iy, GR_MCOL - 1
