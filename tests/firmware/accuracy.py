@@ -7,9 +7,10 @@ signature, so it keeps them), and velmora-headless types "f RCL d =" for each th
 face's keys. The results are read from the history in ram.bin (the result record of each
 entry, 15 digits) and rounded to the 10 digits NORM shows; the error of that shown value
 is measured in units of its 10th significant digit against the exact value worked out at
-50 digits. sin, cos and tan are also allowed an absolute error of 1E-10 (near their zeros).
+50 digits. sin, cos and tan are also allowed an absolute error of 1E-10 (near their zeros);
+for them the largest relative error (but for exact zeros) is printed too.
 
-    tests/firmware/accuracy.py BUILD_DIR [--count N] [--seed S] [--only f,g]
+    tests/firmware/accuracy.py BUILD_DIR [--count N] [--seed S] [--only f,g] [--time]
 
 prints one line a function (arguments, largest error, mean error) and exits 1 when a shown
 result is off by more than one unit, or an error word appears where there is a value.
@@ -24,6 +25,8 @@ import subprocess
 import sys
 import tempfile
 from decimal import Decimal, getcontext, ROUND_HALF_UP, localcontext
+
+from speed import labels  # the listing's label addresses
 
 getcontext().prec = 60
 D = Decimal
@@ -351,6 +354,9 @@ fn('nCr', 0, [], [], perm_args, lambda a, u: counted(a, True), binary=['ncr'])
 
 # --- Running the firmware -----------------------------------------------------------------------
 
+CLOCK_KHZ = 2000  # the default clock: cycles / CLOCK_KHZ is milliseconds
+
+
 SIGNATURE, ANGLE, FORMAT = 0x0010, 0x0014, 0x0015
 HIST_COUNT, HIST_HEAD = 0x0017, 0x0018
 REC_MEM, RANDOM_SEED = 0x020A, 0x0030
@@ -373,9 +379,10 @@ def key_codes(names):
     return [KEY[n] for n in names]
 
 
-def run_batch(runner, work, desc, args):
+def run_batch(runner, work, desc, args, timing=None):
     """Works out f(args[i]) for up to 5 binary or 10 unary arguments; returns the results
-    (a Decimal, or an error code)."""
+    (a Decimal, or an error code). With timing (the addresses of k_equals and ml_release, as
+    the trace prints them) also the cycles of each = from its action to the result drawn."""
     numbers, sequences = [], []
     for a in args:
         if desc['binary']:
@@ -399,7 +406,25 @@ def run_batch(runner, work, desc, args):
             t += 80
         t += 600
     cmd += ['--ms', str(t + 100)]
-    subprocess.run(cmd, cwd=work, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    times = []
+    if timing:
+        start, end = timing
+        cmd += ['--trace', '/dev/stdout']
+        # The trace has a line a step, most of them the idle wait: awk sums it far faster.
+        sums = (f'$2 == "{start}" && !on {{ on = 1; t = 0 }} '
+                f'on {{ t += $4; if ($2 == "{end}") {{ print t; on = 0 }} }}')
+        with subprocess.Popen(cmd, cwd=work, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL) as trace:
+            out = subprocess.run(['awk', sums], stdin=trace.stdout, capture_output=True,
+                                 text=True, check=True).stdout
+        if trace.returncode:
+            raise SystemExit(f'velmora-headless failed ({trace.returncode})')
+        times = [int(c) for c in out.split()]
+        if len(times) != len(args):
+            raise SystemExit(f'{len(args)} expressions typed, {len(times)} timed')
+    else:
+        subprocess.run(cmd, cwd=work, check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
     ram = open(os.path.join(work, 'ram.bin'), 'rb').read()
     count, head = ram[HIST_COUNT], ram[HIST_HEAD]
     if count < len(args):
@@ -409,7 +434,7 @@ def run_batch(runner, work, desc, args):
         slot = (head - (len(args) - 1 - i)) % 16
         entry = ram[HISTORY + SLOT * slot:HISTORY + SLOT * (slot + 1)]
         results.append(entry[1] if entry[1] else decode(entry[3:13]))
-    return results
+    return results, times
 
 
 def sig12(v):
@@ -423,13 +448,19 @@ def sig12(v):
         return +v
 
 
-def measure(runner, work, name, desc, count, rng):
+def measure(runner, work, name, desc, count, rng, timing=None):
     per_run = 5 if desc['binary'] else 10
     args = [sig12(desc['args'](rng)) for _ in range(count)]
     worst, worst_arg, total, bad, skipped = D(0), None, D(0), [], 0
+    slowest, slowest_arg = 0, None
+    worst_rel, worst_rel_arg = D(0), None  # sin, cos, tan: relative, but for exact zeros
     for start in range(0, count, per_run):
         batch = args[start:start + per_run]
-        for a, got in zip(batch, run_batch(runner, work, desc, batch)):
+        results, times = run_batch(runner, work, desc, batch, timing)
+        for a, c in zip(batch, times):
+            if c > slowest:
+                slowest, slowest_arg = c, a
+        for a, got in zip(batch, results):
             try:
                 exact = desc['exact'](a, desc['unit'])
             except Undefined:
@@ -449,6 +480,9 @@ def measure(runner, work, name, desc, count, rng):
             s = shown(got)
             unit = ulp10(exact) if exact != 0 else D('1e-99')
             if desc['trig']:
+                # Exact zeros (sin 180°) come out of the reference as about 1E-60.
+                if abs(exact) > D('1e-40') and abs(s - exact) / unit > worst_rel:
+                    worst_rel, worst_rel_arg = abs(s - exact) / unit, a
                 unit = max(unit, D('1e-10'))
             err = abs(s - exact) / unit
             total += err
@@ -460,7 +494,12 @@ def measure(runner, work, name, desc, count, rng):
     mean = total / checked if checked else D(0)
     print(f'{name:10s} {count:5d} arguments ({skipped} outside the range), largest error '
           f'{float(worst):.3f} units of the 10th digit (at {worst_arg}), mean {float(mean):.3f}')
-    return bad
+    if desc['trig']:
+        print(f'{"":10s} relative error: largest {float(worst_rel):.3f} '
+              f'(at {worst_rel_arg})')
+    if timing:
+        print(f'{"":10s} slowest {slowest / CLOCK_KHZ:.1f} ms at {CLOCK_KHZ} kHz (at {slowest_arg})')
+    return bad, slowest
 
 
 def main():
@@ -469,21 +508,31 @@ def main():
     parser.add_argument('--count', type=int, default=2000, help='arguments per function')
     parser.add_argument('--seed', type=int, default=None, help='random seed (default: fresh)')
     parser.add_argument('--only', default='', help='comma-separated function names')
+    parser.add_argument('--time', action='store_true',
+                        help='also trace the runs and print the slowest = of each function '
+                        '(emulated time; slower to run)')
     opts = parser.parse_args()
     seed = opts.seed if opts.seed is not None else random.randrange(1 << 30)
     print(f'seed {seed}')
     rng = random.Random(seed)
     runner = os.path.abspath(os.path.join(opts.build, 'velmora-headless'))
     names = [n for n in FUNCTIONS if not opts.only or n in opts.only.split(',')]
-    failures = 0
+    timing = None
+    if opts.time:
+        found = labels(os.path.join(opts.build, 'firmware', 'calculator.lst'))
+        timing = (f"{found['k_equals']:04X}", f"{found['ml_release']:04X}")
+    failures, slowest = 0, (0, '')
     with tempfile.TemporaryDirectory(prefix='velmora-accuracy-') as work:
         for f in ('rom0.bin', 'rom1.bin'):
             shutil.copy(os.path.join(opts.build, 'firmware', f), work)
         for name in names:
-            bad = measure(runner, work, name, FUNCTIONS[name], opts.count, rng)
+            bad, c = measure(runner, work, name, FUNCTIONS[name], opts.count, rng, timing)
+            slowest = max(slowest, (c, name))
             for a, got, why in bad[:5]:
                 print(f'    {name}({a}) = {got}: {why}')
             failures += len(bad)
+    if timing:
+        print(f'slowest of all: {slowest[1]}, {slowest[0] / CLOCK_KHZ:.1f} ms')
     print('all within one unit' if not failures else f'{failures} results off')
     return 1 if failures else 0
 
