@@ -255,8 +255,8 @@ m_programs:
         ld r35, 0
         jmp menu_open
 
-m_prog_run:
-        cal menu_leave
+m_prog_run:                             ; from the menu: from a cleared calculator, as after AC
+        cal k_clear
         ld r84, r50
         ld r34, r84
         jmp pg_start
