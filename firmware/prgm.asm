@@ -147,9 +147,15 @@ k_run:
         ld r34, r84
         ; falls into pg_start
 
-; pg_start: runs program r34 (1..4); an empty one does nothing.
+; pg_start: runs program r34 (1..4); an empty one does nothing, and so does a program started
+; by a running one (programs do not nest).
 pg_start:
         ld r84, r34
+        ldw iy, PG_RUN - 1
+        ld r34, (iy+1)
+        tsb r34, 0
+        rtn nz
+        ld r34, r84
         cal pg_prog_iy
         ld r35, (iy+1)
         tsb r35, 0
