@@ -167,10 +167,26 @@ ge_draw:
         cal gr_store_entry
         tsb r49, ERR_NONE
         rtn nz
+        ldw iy, GR_ENTRY - 1            ; a function that is not an expression shows its error
+        ld r34, (iy+1)
+        tsb r34, 4
+        jmp nc, ged_go
+        tsb r45, 0
+        jmp z, ged_go
+        cal eval_expr
+        tsb r49, ERR_SYNTAX
+        jmp z, ged_error
+        tsb r49, ERR_STACK
+        jmp z, ged_error
+ged_go:
+        ld r49, ERR_NONE
         ldw iy, GR_ENTRY - 1
         ld r34, 0
         st (iy+1), r34
         jmp gr_show
+ged_error:
+        ld r40, ST_ERROR
+        rtn
 
 ; up and down: the entry before or after, in turn (Y3 after Y1; Ymax after Xmin).
 ge_up:
