@@ -23,7 +23,7 @@ inline constexpr KeyLegend kKeyLegends[] = {
     // The row under the display.
     {  3, "OFF",   KeyStyle::Power },
     {  4, "SHIFT", KeyStyle::Shift },
-    {  5, "MODE",  KeyStyle::Function },
+    {  5, "MODE",  KeyStyle::Function, "PRGM" },
     {  6, "<L>",   KeyStyle::Function },
     {  7, "<U>",   KeyStyle::Function },
     {  8, "<D>",   KeyStyle::Function },
@@ -43,7 +43,7 @@ inline constexpr KeyLegend kKeyLegends[] = {
     { 26, "DRG",   KeyStyle::Function }, { 27, "nPr",  KeyStyle::Function },
     { 28, "nCr",   KeyStyle::Function }, { 29, "RND",  KeyStyle::Function, "Ran#" },
     // Memory block left of the number pad, 3 x 4.
-    { 30, "MENU",  KeyStyle::Memory }, { 31, "ANS",  KeyStyle::Memory },
+    { 30, "MENU",  KeyStyle::Memory }, { 31, "ANS",  KeyStyle::Memory, "X" },
     { 32, "SWAP",  KeyStyle::Memory },
     { 33, "MC",    KeyStyle::Memory }, { 34, "MR",   KeyStyle::Memory },
     { 35, "STO",   KeyStyle::Memory },
@@ -54,15 +54,16 @@ inline constexpr KeyLegend kKeyLegends[] = {
     // The number pad, 5 x 4.
     { 42, "7", KeyStyle::Digit }, { 43, "8", KeyStyle::Digit }, { 44, "9", KeyStyle::Digit },
     { 45, "DEL", KeyStyle::Clear }, { 46, "AC", KeyStyle::Clear },
-    { 47, "4", KeyStyle::Digit }, { 48, "5", KeyStyle::Digit }, { 49, "6", KeyStyle::Digit },
+    { 47, "4", KeyStyle::Digit, "P4" }, { 48, "5", KeyStyle::Digit }, { 49, "6", KeyStyle::Digit },
     { 50, "\xC3\x97", KeyStyle::Operator },                                          // ×
     { 51, "\xC3\xB7", KeyStyle::Operator },                                          // ÷
-    { 52, "1", KeyStyle::Digit }, { 53, "2", KeyStyle::Digit }, { 54, "3", KeyStyle::Digit },
+    { 52, "1", KeyStyle::Digit, "P1" }, { 53, "2", KeyStyle::Digit, "P2" },
+    { 54, "3", KeyStyle::Digit, "P3" },
     { 55, "+", KeyStyle::Operator },
     { 56, "\xE2\x88\x92", KeyStyle::Operator },                                      // −
     { 57, "0", KeyStyle::Digit }, { 58, ".", KeyStyle::Digit },
     { 59, "\xC2\xB1", KeyStyle::Operator },                                          // ±
-    { 60, "%", KeyStyle::Operator }, { 61, "=", KeyStyle::Equals },
+    { 60, "%", KeyStyle::Operator }, { 61, "=", KeyStyle::Equals, "PAUSE" },
 };
 // clang-format on
 static_assert(std::size(kKeyLegends) == 61, "a legend for every key code on the face, 1..61");

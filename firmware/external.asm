@@ -23,6 +23,7 @@ power_up:
         cal clear_screen
         pst s6, LCD_ON_64
         cal check_state
+        cal gr_check_state
         ld r98, 0                       ; cursor: count, phase, disabled, nowhere
         ld r99, 0
         ld r100, 0
@@ -158,7 +159,7 @@ key_actions:
         db high(k_unknown), low(k_unknown), 0, high(k_unknown), low(k_unknown), 0           ;  2
         db high(k_off), low(k_off), 0, high(k_off), low(k_off), 0                           ;  3 OFF
         db high(k_shift), low(k_shift), 0, high(k_shift), low(k_shift), 0                   ;  4 SHIFT
-        db high(k_mode), low(k_mode), 0, high(k_mode), low(k_mode), 0                       ;  5 MODE
+        db high(k_mode), low(k_mode), 0, high(k_prgm), low(k_prgm), 0                       ;  5 MODE, PRGM
         db high(k_left), low(k_left), 0, high(k_left), low(k_left), 0                       ;  6 left
         db high(k_up), low(k_up), 0, high(k_up), low(k_up), 0                               ;  7 up
         db high(k_down), low(k_down), 0, high(k_down), low(k_down), 0                       ;  8 down
@@ -184,7 +185,7 @@ key_actions:
         db high(k_token), low(k_token), T_NCR, high(k_token), low(k_token), T_NCR           ; 28 nCr
         db high(k_rnd), low(k_rnd), 0, high(k_recall), low(k_recall), T_RAND                ; 29 RND, Ran#
         db high(k_menu), low(k_menu), 0, high(k_menu), low(k_menu), 0                       ; 30 MENU
-        db high(k_token), low(k_token), T_ANS, high(k_token), low(k_token), T_ANS           ; 31 ANS
+        db high(k_token), low(k_token), T_ANS, high(k_token), low(k_token), T_X             ; 31 ANS, X
         db high(k_swap), low(k_swap), 0, high(k_swap), low(k_swap), 0                       ; 32 SWAP
         db high(k_mem_clear), low(k_mem_clear), 0, high(k_mem_clear), low(k_mem_clear), 0   ; 33 MC
         db high(k_recall), low(k_recall), T_M, high(k_recall), low(k_recall), T_M           ; 34 MR
@@ -200,14 +201,14 @@ key_actions:
         db high(k_token), low(k_token), 9, high(k_token), low(k_token), 9                   ; 44 9
         db high(k_del), low(k_del), 0, high(k_del), low(k_del), 0                           ; 45 DEL
         db high(k_clear), low(k_clear), 0, high(k_clear), low(k_clear), 0                   ; 46 AC
-        db high(k_token), low(k_token), 4, high(k_token), low(k_token), 4                   ; 47 4
+        db high(k_token), low(k_token), 4, high(k_run), low(k_run), 4                       ; 47 4, P4
         db high(k_token), low(k_token), 5, high(k_token), low(k_token), 5                   ; 48 5
         db high(k_token), low(k_token), 6, high(k_token), low(k_token), 6                   ; 49 6
         db high(k_token), low(k_token), T_MUL, high(k_token), low(k_token), T_MUL           ; 50 x
         db high(k_token), low(k_token), T_DIV, high(k_token), low(k_token), T_DIV           ; 51 /
-        db high(k_token), low(k_token), 1, high(k_token), low(k_token), 1                   ; 52 1
-        db high(k_token), low(k_token), 2, high(k_token), low(k_token), 2                   ; 53 2
-        db high(k_token), low(k_token), 3, high(k_token), low(k_token), 3                   ; 54 3
+        db high(k_token), low(k_token), 1, high(k_run), low(k_run), 1                       ; 52 1, P1
+        db high(k_token), low(k_token), 2, high(k_run), low(k_run), 2                       ; 53 2, P2
+        db high(k_token), low(k_token), 3, high(k_run), low(k_run), 3                       ; 54 3, P3
         db high(k_token), low(k_token), T_ADD, high(k_token), low(k_token), T_ADD           ; 55 +
         db high(k_token), low(k_token), T_SUB, high(k_token), low(k_token), T_SUB           ; 56 -
         db high(k_token), low(k_token), 0, high(k_token), low(k_token), 0                   ; 57 0

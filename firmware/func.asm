@@ -150,6 +150,7 @@ exf_next:
 ; tan_fixed: turns (X, Y) = (1, 0) by the angle E (0 <= E < 1.6, fixed point): D := X,
 ; F := Y, with Y / X = tan E. Clobbers C, E, G, H, r35, r83, iz, f.
 ; --------------------------------------------------------------------------------------------
+TAN_TAIL        equ 7                   ; the level from which one linear step does the rest
 tan_fixed:
         ldm r72..r79, 0
         ld r79, 0x10                    ; X := 1
@@ -173,9 +174,33 @@ tnf_try:
         jmp tnf_try
 tnf_next:
         ad r35, 1
-        tsb r35, MANT_DIGITS
+        tsb r35, TAN_TAIL
         jmp c, tnf_level
-        rtn
+        ; The angle left is below 1E-6: one step (X, Y) := (X - Y E, Y + X E) with X and Y as
+        ; they are now turns the vector by atan E, which is E to 3E-19, and its length does not
+        ; matter. X E and Y E are summed digit by digit of E from C = X / 10^j and G = Y / 10^j.
+        ldm r8..r15, r72..r79
+        ld r83, r35
+        cal shift_c
+        ldm r24..r31, r88..r95
+        ld r83, r35
+        cal shift_g
+tnf_tail:
+        ldm r104..r111, (iz)+           ; 10^-j
+tnt_try:
+        tsbbm r16..r23, r104..r111
+        jmp c, tnt_next
+        sbbm r16..r23, r104..r111
+        adbm r88..r95, r8..r15
+        sbbm r72..r79, r24..r31
+        jmp tnt_try
+tnt_next:
+        ad r35, 1
+        tsb r35, MANT_DIGITS
+        rtn nc
+        didm r15..r8
+        didm r31..r24
+        jmp tnf_tail
 
 ; --------------------------------------------------------------------------------------------
 ; atan_fixed: E := atan F for 0 <= F <= 1 (fixed point), turning (X, Y) = (1, F) back.
@@ -723,9 +748,9 @@ tr_radians:
         cal tr_piece
         ldw iz, c_pio2_3
 tr_piece:                               ; T0 := T0 - q x the piece at iz
-        cal load_b_rom
-        ldw iy, REC_T1
-        cal load_a
+        cal load_a_rom
+        ldw iy, REC_T1                  ; q multiplies: it has the fewer digits
+        cal load_b
         cal fmul
         cal copy_a_to_b
         ldw iy, REC_T0
@@ -758,7 +783,8 @@ qm_rest:
 
 ; --------------------------------------------------------------------------------------------
 ; sincos: T3 := sin r, T4 := cos r for A = r (radians, |r| < 1.6). Below 0.01 the series;
-; else the turned vector (X, Y): sin = Y / |(X, Y)|, cos = X / |(X, Y)|. Keeps r36.
+; else the turned vector (X, Y): sin = Y / |(X, Y)|, cos = X / |(X, Y)|. Takes r118: 0 both
+; are wanted, 1 only sin, 2 only cos (the other may then be left undone). Keeps r36.
 ; --------------------------------------------------------------------------------------------
 sincos:
         tsb r80, EXP_BIAS - 1
@@ -803,12 +829,17 @@ scs_fixed:
         cal fsqrt
         ldw iy, REC_T6
         cal store_a                     ; |(X, Y)|
+        tsb r118, 2
+        jmp z, scs_cos                  ; only cos is wanted
         cal copy_a_to_b
         ldw iy, REC_T3
         cal load_a
         cal fdiv
         ldw iy, REC_T3
         cal store_a
+        tsb r118, 1
+        rtn z                           ; only sin is wanted
+scs_cos:
         ldw iy, REC_T6
         cal load_b
         ldw iy, REC_T4
@@ -817,11 +848,27 @@ scs_fixed:
         ldw iy, REC_T4
         jmp store_a
 
+; sincos_wanted: r118 := 1 (sin) in quadrants 0 and 2 (r36), 2 (cos) in 1 and 3, as
+; sin_quadrant takes them; sincos_wanted_cos: the same for cos, a quadrant on.
+sincos_wanted_cos:
+        ld r118, 2
+        tan r36, 1
+        rtn z
+        ld r118, 1
+        rtn
+sincos_wanted:
+        ld r118, 1
+        tan r36, 1
+        rtn z
+        ld r118, 2
+        rtn
+
 ; f_sin, f_cos: by the quadrant, sin r, cos r, -sin r, -cos r (cos: one quadrant on).
 f_cos:
         cal trig_reduce
         tsb r49, ERR_NONE
         rtn nz
+        cal sincos_wanted_cos
         cal sincos
         ad r36, 1
         jmp sin_quadrant
@@ -829,6 +876,7 @@ f_sin:
         cal trig_reduce
         tsb r49, ERR_NONE
         rtn nz
+        cal sincos_wanted
         cal sincos
 sin_quadrant:
         ldw iy, REC_T3
@@ -847,6 +895,7 @@ f_tan:
         cal trig_reduce
         tsb r49, ERR_NONE
         rtn nz
+        ld r118, 0
         cal sincos
         ldw iy, REC_T4
         cal load_b

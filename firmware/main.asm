@@ -31,7 +31,9 @@ ml_key:
 ml_run:
         ldw iy, KEY_DOWN - 1
         st (iy+1), r84
-        cal dispatch_key
+        cal pg_key                      ; a program being recorded takes the key (prgm.asm)
+        tsb r39, 0
+        cal nz, dispatch_key
         cal render
 ml_release:
         pst ky, KC_ALL
@@ -64,6 +66,8 @@ dispatch_key:
         ld r42, 0
         tsb r40, ST_MENU
         jmp z, menu_key
+        jmp gr_hook                     ; the graph's keys (graph.asm), then dk_keys
+dk_keys:
         tsb r40, ST_ERROR
         jmp nz, dk_table
         tsb r84, 46                     ; an error waits for AC, DEL or OFF

@@ -9,8 +9,9 @@
 MENU_MAIN       equ 0                   ; levels: the menus of menu_list ...
 MENU_ANGLE      equ 1
 MENU_FORMAT     equ 2
-MENU_MESSAGE    equ 3                   ; ... and two screens: a message (MENU_ITEM says
-MENU_ABOUT      equ 4                   ; which) and About
+MENU_PROGRAMS   equ 3                   ; the programs (prgm.asm)
+MENU_MESSAGE    equ 4                   ; ... and two screens: a message (MENU_ITEM says
+MENU_ABOUT      equ 5                   ; which) and About
 MENU_LINES      equ 5                   ; items shown at a time, lines 2..6
 ITEM_SIZE       equ 18                  ; routine high, low, argument, length, 14 characters
 
@@ -299,17 +300,33 @@ mt_about:
 ; --------------------------------------------------------------------------------------------
 menu_list:
         dw msg_menu, menu_main
-        db 5, 0
+        db 8, 0
         dw msg_angle_unit, menu_angles
         db 3, 0
         dw msg_number_format, menu_formats
         db 3, 0
+        dw msg_programs, menu_programs
+        db 8, 0
 menu_main:
         db high(m_angles), low(m_angles), 0, 10, 'A', 'n', 'g', 'l', 'e', ' ', 'u', 'n', 'i', 't', 0, 0, 0, 0
         db high(m_formats), low(m_formats), 0, 13, 'N', 'u', 'm', 'b', 'e', 'r', ' ', 'f', 'o', 'r', 'm', 'a', 't', 0
         db high(m_clear_memories), low(m_clear_memories), 0, 12, 'C', 'l', 'e', 'a', 'r', ' ', 'm', 'e', 'm', 'o', 'r', 'y', 0, 0
         db high(m_clear_history), low(m_clear_history), 0, 13, 'C', 'l', 'e', 'a', 'r', ' ', 'h', 'i', 's', 't', 'o', 'r', 'y', 0
         db high(m_about), low(m_about), 0, 5, 'A', 'b', 'o', 'u', 't', 0, 0, 0, 0, 0, 0, 0, 0, 0
+        db high(m_graph), low(m_graph), 0, 5, 'G', 'r', 'a', 'p', 'h', 0, 0, 0, 0, 0, 0, 0, 0, 0
+        db high(m_range), low(m_range), 0, 5, 'R', 'a', 'n', 'g', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 0
+        db high(m_programs), low(m_programs), 0, 8, 'P', 'r', 'o', 'g', 'r', 'a', 'm', 's', 0, 0, 0, 0, 0, 0
+menu_programs:
+        db high(m_prog_run), low(m_prog_run), 1, 6, 'R', 'u', 'n', ' ', 'P', '1', 0, 0, 0, 0, 0, 0, 0, 0
+        db high(m_prog_run), low(m_prog_run), 2, 6, 'R', 'u', 'n', ' ', 'P', '2', 0, 0, 0, 0, 0, 0, 0, 0
+        db high(m_prog_run), low(m_prog_run), 3, 6, 'R', 'u', 'n', ' ', 'P', '3', 0, 0, 0, 0, 0, 0, 0, 0
+        db high(m_prog_run), low(m_prog_run), 4, 6, 'R', 'u', 'n', ' ', 'P', '4', 0, 0, 0, 0, 0, 0, 0, 0
+        db high(m_prog_edit), low(m_prog_edit), 1, 7, 'E', 'd', 'i', 't', ' ', 'P', '1', 0, 0, 0, 0, 0, 0, 0
+        db high(m_prog_edit), low(m_prog_edit), 2, 7, 'E', 'd', 'i', 't', ' ', 'P', '2', 0, 0, 0, 0, 0, 0, 0
+        db high(m_prog_edit), low(m_prog_edit), 3, 7, 'E', 'd', 'i', 't', ' ', 'P', '3', 0, 0, 0, 0, 0, 0, 0
+        db high(m_prog_edit), low(m_prog_edit), 4, 7, 'E', 'd', 'i', 't', ' ', 'P', '4', 0, 0, 0, 0, 0, 0, 0
+msg_programs:
+        db 8, 'P', 'R', 'O', 'G', 'R', 'A', 'M', 'S'
 menu_angles:
         db high(m_set_angle), low(m_set_angle), 0, 7, 'D', 'e', 'g', 'r', 'e', 'e', 's', 0, 0, 0, 0, 0, 0, 0
         db high(m_set_angle), low(m_set_angle), 1, 7, 'R', 'a', 'd', 'i', 'a', 'n', 's', 0, 0, 0, 0, 0, 0, 0

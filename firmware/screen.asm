@@ -11,7 +11,10 @@
 ; Clobbers everything but the state registers.
 ; --------------------------------------------------------------------------------------------
 render:
+        tsb r40, ST_GRAPH               ; the graph is drawn on the display itself
+        rtn z
         cal build_text
+        cal gr_text
         cal draw_changed
         jmp caret_restart
 

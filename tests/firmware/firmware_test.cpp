@@ -569,7 +569,7 @@ TEST_F(Firmware, MenuShowsItsItemsAndAbout) {
                     Left(" 5 About"), Left("▲▼ SELECT  = OK")},
                    "menu");
     ExpectLine(Press("ac menu down down"), 4, Left("▶3 Clear memory"), "down moves the marker");
-    ExpectLine(Press("ac menu up"), 6, Left("▶5 About"), "up from the first goes to the last");
+    ExpectLine(Press("ac menu up"), 6, Left("▶8 Programs"), "up from the first goes to the last");
     ExpectLine(Press("ac menu 5"), 2, Left("Firmware 2.0"), "about");
     ExpectLine(Press("ac menu 1"), 1, Left("ANGLE UNIT"), "submenu");
     ExpectLine(Press("ac menu 1 left"), 1, Left("MENU"), "left goes back");
@@ -818,4 +818,45 @@ TEST_F(Firmware, ARunSplitByAStateEndsAsTheWholeRun) {
     EXPECT_EQ(split.Dump, whole.Dump);
     EXPECT_EQ(split.Dots, whole.Dots);
     EXPECT_EQ(split.Text, whole.Text);
+}
+
+// Keystroke programs: each Press is a run of its own (the RAM kept in ram.bin between runs),
+// so a program recorded in one run is run in the next ones, as after closing the program.
+TEST_F(Firmware, AProgramRecordedRunsAfterARestartAndStopsOnAC) {
+    ExpectLine(Press("shift mode"), kNoteLine, Left("PROGRAM 1-4?"), "SHIFT MODE asks");
+    ExpectLine(Press("shift mode 1"), kNoteLine, Left("REC P1       000"), "recording P1");
+    // The area of a circle: a pause for the radius, then x² × π = (recorded in one run: a
+    // recording, unlike the programs, does not outlast the run).
+    ExpectLine(Press("shift mode 1 shift = x2 * pi ="), kNoteLine, Left("REC P1       005"),
+               "five steps");
+    ExpectLine(Press("shift mode 1 shift = x2 * pi = shift mode"), kNoteLine, Left(""),
+               "the recording ends");
+
+    ExpectLine(Press("ac shift 1"), kNoteLine, Left("P1 PAUSE  type ="), "stops at its pause");
+    const Screen area = Press("ac shift 1 5 =");
+    ExpectLine(area, kResultLine, Right("78.53981634"), "25 pi");
+    ExpectLine(area, 1, Left("5²×π"), "the keys worked as typed");
+    ExpectLine(Press("ac shift 1 2 . 5 ="), kResultLine, Right("19.63495408"), "6.25 pi");
+    ExpectLine(Press("ac shift 1 ac 7 ="), kResultLine, Right("7"), "AC at the pause stops it");
+    ExpectLine(Press("ac 4 shift 1 ="), kResultLine, Right("50.26548246"), "4 typed before");
+
+    ExpectBothWays(Press("ac menu 8 5"),
+                   {Left("   DEG NORM"), Left("P1 005 STEPS"), Left("▶001 PAUSE"), Left(" 002 x²"),
+                    Left(" 003 ×"), Left(" 004 π"), Left(" 005 ="), Left("▲▼ DEL  AC:END")},
+                   "the listing");
+    // Delete the step x² and put 2 × after the ×: r × 2 × π, the circumference.
+    ExpectLine(Press("ac menu 8 5 down del down 2 *"), 1, Left("P1 006 STEPS"), "edited");
+    ExpectLine(Press("ac shift 1 3 ="), kResultLine, Right("18.84955592"), "6 pi");
+}
+
+TEST_F(Firmware, ACStopsARunningProgramBetweenItsKeys) {
+    // P2 works out 69! (the slowest function, about 0.12 s) eight times, then 123.
+    std::string keys = "shift mode 2";
+    for (int i = 0; i < 8; ++i) keys += " 6 9 ! =";
+    Press(keys + " 1 2 3 = shift mode");
+    const Screen whole = Press(Keys("ac shift 2"), 3000);
+    EXPECT_EQ(RecordValue(whole.Ram, kRecAns), 123.0) << "the whole program";
+    const Screen stopped = Press("ac shift 2 ac");
+    ExpectLine(stopped, kResultLine, Right("0"), "AC clears");
+    EXPECT_NEAR(RecordValue(stopped.Ram, kRecAns), 1.711224524e98, 1e89) << "stopped at 69!";
 }
