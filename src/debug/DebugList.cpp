@@ -18,9 +18,10 @@ PaneDrawing ListDrawing(int rows) {
         const DecodedInstruction in = Decode(address);
         char text[8];
         std::snprintf(text, sizeof text, "%04X:", static_cast<unsigned>(address));
-        d.Cells.push_back({0, r, text});
-        d.Cells.push_back({6, r, std::string(in.Mnemonic())});
-        d.Cells.push_back({12, r, DisOperands(in)});
+        const CellShade shade = address == g_cpu.PC ? CellShade::PcRow : CellShade::Pane;
+        d.Cells.push_back({0, r, text, shade});
+        d.Cells.push_back({6, r, std::string(in.Mnemonic()), shade});
+        d.Cells.push_back({12, r, DisOperands(in), shade});
         address = in.Next;
         // Addresses covered since ListTop: negative once the rows have wrapped past 0xFFFF.
         covered = static_cast<int>(address) - static_cast<int>(g_debug.ListTop);
@@ -61,6 +62,23 @@ ClickResult ListClick(const CellGrid& grid, int c, int r) {
     return res;
 }
 
+std::string AsmRejectMessage(std::string_view line, const AsmResult& r) {
+    if (r.Ok()) return {};
+    size_t first = 0;
+    while (first < line.size() && (line[first] == ' ' || line[first] == '\t')) ++first;
+    int length = 0;
+    const int m = AsmMatchMnemonic(line.substr(first), length);
+    const size_t at = static_cast<size_t>(r.AsmPos); // 1-based
+    if (m < 0 || at <= first + static_cast<size_t>(length))
+        return first == line.size() ? "no instruction" : "unknown instruction";
+    const AsmMnemonic& mnemonic = AsmMnemonics()[static_cast<size_t>(m)];
+    std::string where = "at the end of the line";
+    if (at <= line.size())
+        where = "at '" + std::string(1, line[at - 1]) + "' (column " + std::to_string(at) + ")";
+    return "cannot assemble '" + std::string(mnemonic.Name) + "': stopped " + where +
+           "; expected " + std::string(AsmFormSyntax(mnemonic.Form));
+}
+
 uint16_t PatchPage(uint16_t target) {
     return static_cast<uint16_t>(target < kFirstExternalPc ? target + 1 : target + 2);
 }
@@ -79,17 +97,17 @@ EnterResult ListEnter(std::string_view text) {
     switch (g_debug.EditMode) {
     case kEditListTop:
         g_debug.ListTop = static_cast<uint16_t>(DigitTextValue(text, 16));
-        return {true, -1};
+        return {true, -1, {}};
     case kEditInstruction: {
         const std::string_view line = text.substr(0, kAsmLineMax);
         const AsmResult r = AssembleLine(line, PatchPage(g_debug.EditTarget));
         if (!r.Ok()) {
             const int caret = r.AsmPos - 1;
             const int length = static_cast<int>(line.size());
-            return {false, caret < length ? caret : length};
+            return {false, caret < length ? caret : length, AsmRejectMessage(line, r)};
         }
         PatchCode(g_debug.EditTarget, r.AsmBytes.data(), r.AsmCount);
-        return {true, -1};
+        return {true, -1, {}};
     }
     default: return {};
     }

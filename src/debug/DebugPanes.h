@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+struct AsmResult;
+
 // What the open in-place editor edits.
 enum EditModes : uint8_t {
     kEditNone = 0,        // no editor
@@ -64,13 +66,16 @@ int CellRow(const CellGrid& grid, int y);
 
 // --- What a pane draws ------------------------------------------------------------------------
 
-enum class CellShade : uint8_t { Pane, White, Silver };
+// Backgrounds of a cell. PcRow marks the listing's row of the instruction about to execute,
+// Breakpoint and BreakpointOff the address of a row with an enabled or a disabled breakpoint.
+enum class CellShade : uint8_t { Pane, White, Silver, PcRow, Breakpoint, BreakpointOff };
 
 struct PaneCell {
     int Column;
     int Row;
     std::string Text;
     CellShade Shade = CellShade::Pane;
+    bool Changed = false; // the value differs from the picture taken before the last run or step
 };
 
 struct ScrollSetup {
@@ -107,6 +112,30 @@ PaneDrawing BinDrawing(int rows);
 // Address of listing row r as the listing walks to it from ListTop, or -1 when the walk wraps
 // past 0xFFFF before reaching it. Changes nothing.
 int ListRowAddress(int row);
+
+// --- Changes since the processor last ran from the debugger ----------------------------------
+// The window takes a picture of the registers, the flags, the main register file and the RAM
+// before it lets the processor run (a step, a run, a step over or out); the panes then mark every
+// value that differs from it, until the next picture or until it is dropped.
+
+struct DebugSnapshot {
+    bool Valid = false;
+    uint16_t Regs[15] = {}; // the register table's values, masked
+    uint8_t F = 0;
+    uint8_t R[128] = {};
+    uint8_t Ram[8192] = {};
+};
+
+extern DebugSnapshot g_debugBefore;
+
+void DebugTakeSnapshot();
+void DebugDropSnapshot(); // nothing is marked until the next picture
+
+// --- Stop line ------------------------------------------------------------------------------
+// The line under the panes: why the processor stopped, then whether it is waiting for an
+// interrupt or a key (wai) or switched off (off), which a stop in those states would not show
+// otherwise, since PC stays put.
+std::string StopLine(std::string_view reason);
 
 // --- Register table ---------------------------------------------------------------------------
 // The registers pane lists the first kRegEntries rows of the special-register table (all but F,
@@ -151,7 +180,8 @@ ClickResult BinClick(const CellGrid& grid, int column, int row);
 // (a rejected instruction line), or nothing happened (a mode the pane does not handle).
 struct EnterResult {
     bool Close = false;
-    int Caret = -1; // >= 0: leave the editor open, caret in front of this character
+    int Caret = -1;      // >= 0: leave the editor open, caret in front of this character
+    std::string Message; // why a line was rejected, for the window's message line
 };
 
 EnterResult ListEnter(std::string_view text);
@@ -163,6 +193,10 @@ EnterResult BinEnter(std::string_view text, int rows);
 // processor's program counter holds once it has read the instruction (the next internal-ROM
 // word, or the address after the two bytes of a short jump in external memory).
 uint16_t PatchPage(uint16_t target);
+
+// Why the one-line assembler rejected line (its result r): the mnemonic it did not know, or the
+// character at which it stopped with the operands that mnemonic takes.
+std::string AsmRejectMessage(std::string_view line, const AsmResult& r);
 
 // Stores the bytes of an assembled line at target: the first count bytes of an internal-ROM
 // word, or consecutive external-memory bytes.
