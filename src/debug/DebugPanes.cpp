@@ -4,6 +4,7 @@
 
 #include "core/Cpu.h"
 #include "core/SpecialRegs.h"
+#include "debug/Break.h"
 #include "host/Rewind.h"
 
 #include <algorithm>
@@ -110,9 +111,11 @@ void DebugDropSnapshot() {
 
 std::string StopLine(std::string_view reason) {
     std::string line(reason);
-    const char* state = g_cpu.OFF ? "off (off)" : g_cpu.WAIT ? "waiting (wai)" : nullptr;
-    if (state) line += std::string(line.empty() ? "" : "; ") + "the processor is " + state;
-    return line;
+    const std::string_view halt = HaltState();
+    if (halt.empty()) return line;
+    if (!line.empty()) line += "; ";
+    return line +
+           (halt == "off" ? "the processor is off" : "the processor is in " + std::string(halt));
 }
 
 int RegShownRows(int rows) {

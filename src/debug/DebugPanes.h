@@ -12,6 +12,8 @@
 #include <vector>
 
 struct AsmResult;
+struct CallFrame;
+struct HistoryEntry;
 
 // What the open in-place editor edits.
 enum EditModes : uint8_t {
@@ -99,7 +101,10 @@ int MainShownRows(int rows);
 int BinShownRows(int rows);
 
 // The disassembly from ListTop: per row the address, the mnemonic and the operand text, stopping
-// after the row at which the addresses wrap past 0xFFFF. Reads code through Decode: the machine
+// after the row at which the addresses wrap past 0xFFFF. With symbols loaded, every instruction
+// after the first whose address has a name gets a row "name:" before it, and jump and call
+// targets show by name. The row of PC is marked (CellShade::PcRow), and the address of a row with
+// a breakpoint (Breakpoint, BreakpointOff when disabled). Reads code through Decode: the machine
 // is left as it was.
 PaneDrawing ListDrawing(int rows);
 // Flags, then the register table from RegTop.
@@ -110,7 +115,7 @@ PaneDrawing MainDrawing(int rows);
 PaneDrawing BinDrawing(int rows);
 
 // Address of listing row r as the listing walks to it from ListTop, or -1 when the walk wraps
-// past 0xFFFF before reaching it. Changes nothing.
+// past 0xFFFF before reaching it or the row is a label. Changes nothing.
 int ListRowAddress(int row);
 
 // --- Changes since the processor last ran from the debugger ----------------------------------
@@ -136,6 +141,35 @@ void DebugDropSnapshot(); // nothing is marked until the next picture
 // interrupt or a key (wai) or switched off (off), which a stop in those states would not show
 // otherwise, since PC stays put.
 std::string StopLine(std::string_view reason);
+
+// --- Breakpoints and watchpoints, call stack, history (DebugBreaks.cpp) ----------------------
+
+// A row of the breakpoint and watchpoint list.
+struct BreakRow {
+    int Id = 0;
+    bool Watch = false;
+    bool Enabled = true;
+    std::string Where; // "print_number+3 (1A2B)", "RAM 0180-0189 w"
+    uint64_t Hits = 0;
+    std::string Detail; // "if R[5] == 3", "log {PC}", "ignore 2", joined by "; "
+};
+std::vector<BreakRow> BreakRows();
+
+// Adds what the list's field holds: a breakpoint ("ADDR", a label, "ADDR if COND"), a logging
+// breakpoint ("ADDR [if COND] log FORMAT"), or a watchpoint ("watch AREA:ADDR[-END][:r|w|rw]",
+// "watch KC"; without the word when the text is no breakpoint but a watchpoint). Returns the new
+// Id, or 0 with a message.
+int BreakLineAdd(std::string_view text, std::string& error);
+// Removes or enables a breakpoint or watchpoint by Id.
+bool BreakItemRemove(int id);
+bool BreakItemEnable(int id, bool enabled);
+
+// "print_number+3 (1A2B)", or "1A2B" when no name is near.
+std::string AddressText(uint16_t address);
+// A frame of the call stack: "1A2B  print_number+3  from 1A00 main+5" (innermost first).
+std::string CallFrameLine(const CallFrame& frame);
+// A step of the history: "1A2B  cal   print_number   f=90  12 cyc".
+std::string HistoryLine(const HistoryEntry& entry);
 
 // --- Register table ---------------------------------------------------------------------------
 // The registers pane lists the first kRegEntries rows of the special-register table (all but F,
@@ -169,6 +203,9 @@ struct ClickResult {
     bool UpperCase = true;
 };
 
+// Besides the editors: a click on columns 0 to 5 of an instruction row (columns 4 and 5 only on
+// row 0, whose address cells open the start-address editor) puts a breakpoint there, or removes
+// the breakpoints there (Redraw is then set).
 ClickResult ListClick(const CellGrid& grid, int column, int row);
 ClickResult RegClick(const CellGrid& grid, int column, int row);
 ClickResult MainClick(const CellGrid& grid, int column, int row);

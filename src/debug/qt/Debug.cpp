@@ -3,6 +3,8 @@
 #include "debug/qt/Debug.h"
 
 #include "core/Cpu.h"
+#include "debug/Break.h"
+#include "debug/Symbols.h"
 #include "host/Report.h"
 #include "host/Rewind.h"
 #include "host/RunLoop.h"
@@ -44,6 +46,7 @@ const QColor kChangedText(0xD0, 0x00, 0x00); // a value the last step or run cha
 constexpr int kFormWidth = 1001;
 constexpr int kFormHeight = 700;
 constexpr int kRunningRefreshMs = 100;
+constexpr int kHistoryShown = 256; // steps of the history pane
 
 // Turns every letter to upper case as it is typed or pasted, character for character, so the
 // text keeps its length and the caret its place.
@@ -64,9 +67,6 @@ void ShowDebugFormHook() {
     if (DebugForm) DebugForm->LoopStopped();
 }
 
-QString Hex4(uint32_t value) {
-    return QStringLiteral("%1").arg(value & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper();
-}
 
 } // namespace
 
@@ -395,6 +395,11 @@ TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(BreakEdit, &QLineEdit::returnPressed, this, [this] { BreakAddButtonClick(); });
     connect(BreakRemoveButton, &QPushButton::clicked, this, [this] { BreakRemoveButtonClick(); });
     connect(RunningTimer, &QTimer::timeout, this, [this] { RunningTick(); });
+    connect(BreakList, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+        if (m_filling || column != 0) return;
+        BreakListItemChanged(item->data(0, Qt::UserRole).toInt(),
+                             item->checkState(0) == Qt::Checked);
+    });
     // The window's own keys; the calculator window has its own (F3, F8, Shift+F10, ...) and
     // sees none of these, since a shortcut here works only while this window is active.
     auto shortcut = [this](QKeySequence keys, std::function<void()> action) {
@@ -446,11 +451,12 @@ bool TDebugForm::Running() const {
 
 void TDebugForm::ShowDebugger() {
     if (isVisible()) {
-        // Open already: a stop ends a run with the window open; F3 without one changes nothing.
-        if (Running() || m_stopByLoop) {
-            DebuggerShown();
-            g_cpu.CycleBalance = 0;
+        // Open already: a stop ends a run with the window open (F3 pauses it); F3 without one
+        // changes nothing.
+        if (m_stopByLoop) {
             Stopped();
+        } else if (Running()) {
+            PauseButtonClick();
         }
     } else {
         show();
@@ -480,22 +486,9 @@ void TDebugForm::DebugShow() {
 void TDebugForm::Stopped() {
     RunningTimer->stop();
     g_debug.ListTop = g_cpu.PC;
-    switch (m_runKind) {
-    case RunKind::None: m_stopReason = "Stopped by F3"; break;
-    case RunKind::Trace:
-        m_stopReason = m_stopByLoop ? "Stopped after " + std::to_string(m_runCount) + " steps"
-                                    : "Stopped by F3";
-        break;
-    case RunKind::Breakpoint:
-        m_stopReason =
-            m_stopByLoop ? "Breakpoint at " + Hex4(static_cast<uint32_t>(m_runCount)).toStdString()
-                         : "Stopped by F3";
-        break;
-    case RunKind::Run:
-    case RunKind::StepOver:
-    case RunKind::StepOut: m_stopReason = m_stopByLoop ? "Stopped" : "Paused"; break;
-    }
-    m_runKind = RunKind::None;
+    const StopReason& stop = LastStop();
+    m_stopReason =
+        stop.Kind == StopKind::None ? std::string("stopped by F3") : StopText(stop, &g_symbols);
     UpdateStopLine();
     UpdateSidePanes();
     RedrawAll();
@@ -512,11 +505,49 @@ void TDebugForm::UpdateStopLine() {
 }
 
 void TDebugForm::UpdateSidePanes() {
-    // Filled from the break engine (call stack, history, breakpoints, log).
+    // The breakpoint and watchpoint list, kept on the row the user chose.
+    const QTreeWidgetItem* current = BreakList->currentItem();
+    const int currentId = current ? current->data(0, Qt::UserRole).toInt() : 0;
+    m_filling = true;
+    BreakList->clear();
+    for (const BreakRow& row : BreakRows()) {
+        auto* item = new QTreeWidgetItem(BreakList);
+        item->setData(0, Qt::UserRole, row.Id);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, row.Enabled ? Qt::Checked : Qt::Unchecked);
+        item->setText(1, QString::fromStdString(row.Where));
+        item->setText(2, QString::number(row.Hits));
+        item->setText(3, QString::fromStdString(row.Detail));
+        if (row.Id == currentId) BreakList->setCurrentItem(item);
+    }
+    m_filling = false;
+
+    StackList->clear();
+    for (const CallFrame& frame : CallStack())
+        StackList->addItem(QString::fromStdString(CallFrameLine(frame)));
+
+    // The last steps, the latest at the bottom and in view.
+    HistoryList->clear();
+    for (const HistoryEntry& entry : History(kHistoryShown))
+        HistoryList->addItem(QString::fromStdString(HistoryLine(entry)));
+    HistoryList->scrollToBottom();
+
+    // Log lines not shown yet (the engine keeps the last kBreakLogLines; after it dropped some,
+    // or was cleared, the pane starts again from what it holds).
+    const std::vector<std::string>& log = BreakLog();
+    if (m_logShown > log.size() ||
+        (!log.empty() && m_logShown > 0 && m_logLast != log[m_logShown - 1])) {
+        LogText->clear();
+        m_logShown = 0;
+    }
+    for (; m_logShown < log.size(); ++m_logShown)
+        LogText->appendPlainText(QString::fromStdString(log[m_logShown]));
+    if (!log.empty()) m_logLast = log.back();
 }
 
 void TDebugForm::RunVisible() {
     DebugTakeSnapshot();
+    ClearLastStop();
     MessageLabel->clear();
     g_run.StepCount = -1;
     g_run.BreakAddress = -1;
@@ -764,6 +795,10 @@ void TDebugForm::ListPaintBoxMouseDown(int x, int y) {
     const CellGrid grid = Grid(ListPaintBox);
     const ClickResult click = ListClick(grid, CellColumn(grid, x), CellRow(grid, y));
     if (click.OpenEditor) OpenEditor(kListPane, click);
+    if (click.Redraw) { // a breakpoint toggled
+        Redraw(kListPane);
+        UpdateSidePanes();
+    }
 }
 
 void TDebugForm::ListPaintBoxPaint(QPainter& painter) {
@@ -880,9 +915,9 @@ void TDebugForm::StepButtonClick() {
     if (Running()) return;
     g_debug.EditMode = kEditNone;
     DebugTakeSnapshot();
-    DebuggerSingleStep(); // CpuStep, recorded in the step history
+    DebugStepInto(); // CpuStep, recorded in the step history and the history pane
     g_debug.ListTop = g_cpu.PC;
-    m_stopReason = "Single step";
+    m_stopReason = StopText(LastStop(), &g_symbols);
     UpdateStopLine();
     UpdateSidePanes();
     StepGroupBoxClick();
@@ -895,7 +930,7 @@ void TDebugForm::StepBackButtonClick() {
     const std::string why = StepBack();
     if (!why.empty()) ReportWarning("Cannot step back: " + why);
     g_debug.ListTop = g_cpu.PC;
-    m_stopReason = "Step back";
+    m_stopReason = why.empty() ? "step back" : "";
     UpdateStopLine();
     UpdateSidePanes();
     StepGroupBoxClick();
@@ -907,41 +942,69 @@ void TDebugForm::StepIntoButtonClick() {
 
 void TDebugForm::StepOverButtonClick() {
     if (Running()) return;
-    // Needs the break engine's step over.
+    StepGroupBoxClick();
+    DebugTakeSnapshot();
+    ClearLastStop();
+    if (DebugStepOver()) {
+        RunVisible(); // a call: the run loop runs it; its stop shows here
+        return;
+    }
+    g_debug.ListTop = g_cpu.PC;
+    m_stopReason = StopText(LastStop(), &g_symbols);
+    UpdateStopLine();
+    UpdateSidePanes();
+    RedrawAll();
 }
 
 void TDebugForm::StepOutButtonClick() {
     if (Running()) return;
-    // Needs the break engine's step out.
+    StepGroupBoxClick();
+    DebugStepOut();
+    RunVisible();
 }
 
 void TDebugForm::RunButtonClick() {
     if (Running()) return;
     StepGroupBoxClick();
-    m_runKind = RunKind::Run;
     RunVisible();
 }
 
 void TDebugForm::PauseButtonClick() {
     if (!Running()) return;
-    DebuggerShown();
-    g_cpu.CycleBalance = 0;
-    m_runKind = RunKind::None;
+    DebugCancelStep();
+    DebugPause();
     Stopped();
-    m_stopReason = "Paused";
-    UpdateStopLine();
 }
 
 void TDebugForm::ToggleBreakpointAtTop() {
-    // Needs the break engine.
+    BreakToggle(g_debug.ListTop);
+    UpdateSidePanes();
+    Redraw(kListPane);
 }
 
 void TDebugForm::BreakAddButtonClick() {
-    // Needs the break engine.
+    std::string error;
+    if (BreakLineAdd(Latin1(BreakEdit->text()), error) != 0) {
+        BreakEdit->clear();
+        MessageLabel->clear();
+    } else {
+        MessageLabel->setText(QString::fromStdString(error));
+    }
+    UpdateSidePanes();
+    Redraw(kListPane);
 }
 
 void TDebugForm::BreakRemoveButtonClick() {
-    // Needs the break engine.
+    const QTreeWidgetItem* item = BreakList->currentItem();
+    if (!item) return;
+    BreakItemRemove(item->data(0, Qt::UserRole).toInt());
+    UpdateSidePanes();
+    Redraw(kListPane);
+}
+
+void TDebugForm::BreakListItemChanged(int id, bool enabled) {
+    BreakItemEnable(id, enabled);
+    Redraw(kListPane);
 }
 
 void TDebugForm::TraceGroupBoxClick() {
@@ -955,9 +1018,8 @@ void TDebugForm::TraceButtonClick() {
         g_run.BreakAddress = -1;
         g_run.StepCount = n;
         DebugTakeSnapshot();
+        ClearLastStop();
         m_keepMarks = true;
-        m_runKind = RunKind::Trace;
-        m_runCount = n;
         hide();
     }
 }
@@ -976,9 +1038,8 @@ void TDebugForm::BpButtonClick() {
     g_run.BreakAddress = a;
     g_run.StepCount = -1;
     DebugTakeSnapshot();
+    ClearLastStop();
     m_keepMarks = true;
-    m_runKind = RunKind::Breakpoint;
-    m_runCount = a;
     hide();
 }
 

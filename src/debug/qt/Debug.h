@@ -200,6 +200,7 @@ public:
 
     void BreakAddButtonClick();
     void BreakRemoveButtonClick();
+    void BreakListItemChanged(int id, bool enabled); // the On box of a row was clicked
 
     // Whether Run (or a step over or out) lets the processor run with the window open.
     bool Running() const;
@@ -237,13 +238,12 @@ private:
     void UpdateSidePanes();
     void RunningTick(); // while running: the panes follow the machine, the log grows
 
-    // What the window started that the next stop ends, for the stop line.
-    enum class RunKind { None, Trace, Breakpoint, Run, StepOver, StepOut };
-    RunKind m_runKind = RunKind::None;
-    int32_t m_runCount = 0;    // the step count or breakpoint address of a Trace or Bp run
+    bool m_filling = false;    // the breakpoint list is being filled: not the user's changes
     bool m_stopByLoop = false; // the run loop stopped (not F3)
     bool m_keepMarks = false;  // the next show keeps the change marks of the run it ends
     std::string m_stopReason;
+    size_t m_logShown = 0; // lines of BreakLog() in the log pane
+    std::string m_logLast; // the last of them, to see when the engine's log moved on
 
     QTimer* RunningTimer;
     QFont PaneFontValue;
