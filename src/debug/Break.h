@@ -238,6 +238,8 @@ struct HistoryEntry {
 // debugger's steps enter every step while the history is on (it is on from the start).
 std::vector<HistoryEntry> History(int count = kHistorySteps);
 void HistoryClear();
+// Forgets the latest entry (a step back undid it).
+void HistoryDropLast();
 void HistoryEnable(bool on);
 bool HistoryEnabled();
 
@@ -249,11 +251,26 @@ struct StepHistory {
 };
 extern StepHistory g_history;
 
+// Enters a step in the ring: PC before the step, f after it, the step's cycles.
+[[gnu::always_inline]] inline void HistoryEnter(uint16_t pc, uint16_t cycles) {
+    StepHistory& h = g_history;
+    h.Ring[h.Count % kHistorySteps] = {pc, g_cpu.F, cycles};
+    ++h.Count;
+}
+
 // --- For the run loop -------------------------------------------------------------------------
 
 // Whether the engine has anything to check after a step (an enabled breakpoint or watchpoint,
 // an armed step). Tested once per tick.
 bool BreakArmed();
+// Takes the machine as it is now as the base of the watchpoints on registers (at the start of a
+// checking tick, after the user may have edited them), and forgets RAM accesses made outside
+// the steps (the debug window's edits).
+void BreakSync();
+// Before every step of a checking tick: forgets a RAM access noted outside a step.
+[[gnu::always_inline]] inline void BreakBeforeStep() {
+    g_ramWatch.Hit = 0;
+}
 // After every step of a checking tick, with PC as it was before the step. True: stop (the
 // reason is in LastStop()).
 bool BreakAfterStep(uint16_t pcBefore);
