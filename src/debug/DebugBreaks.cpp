@@ -140,3 +140,19 @@ std::string HistoryLine(const HistoryEntry& entry) {
                   static_cast<unsigned>(entry.Cycles));
     return line + tail;
 }
+
+std::vector<std::string> HistoryLines(int count) {
+    std::vector<std::string> lines;
+    const std::vector<HistoryEntry> steps = History(count);
+    for (size_t i = 0; i < steps.size();) {
+        size_t same = i + 1;
+        while (same < steps.size() && steps[same].PC == steps[i].PC &&
+               steps[same].F == steps[i].F && steps[same].Cycles == steps[i].Cycles)
+            ++same;
+        std::string line = HistoryLine(steps[i]);
+        if (same - i > 1) line += "  x" + std::to_string(same - i);
+        lines.push_back(std::move(line));
+        i = same;
+    }
+    return lines;
+}

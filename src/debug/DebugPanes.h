@@ -170,6 +170,9 @@ std::string AddressText(uint16_t address);
 std::string CallFrameLine(const CallFrame& frame);
 // A step of the history: "1A2B  cal   print_number   f=90  12 cyc".
 std::string HistoryLine(const HistoryEntry& entry);
+// The last count steps, oldest first, a run of equal steps (a wait, a loop of one instruction)
+// as one line ending in "xN".
+std::vector<std::string> HistoryLines(int count);
 
 // --- Register table ---------------------------------------------------------------------------
 // The registers pane lists the first kRegEntries rows of the special-register table (all but F,

@@ -67,7 +67,6 @@ void ShowDebugFormHook() {
     if (DebugForm) DebugForm->LoopStopped();
 }
 
-
 } // namespace
 
 // --- Controls ---------------------------------------------------------------------------------
@@ -528,8 +527,8 @@ void TDebugForm::UpdateSidePanes() {
 
     // The last steps, the latest at the bottom and in view.
     HistoryList->clear();
-    for (const HistoryEntry& entry : History(kHistoryShown))
-        HistoryList->addItem(QString::fromStdString(HistoryLine(entry)));
+    for (const std::string& line : HistoryLines(kHistoryShown))
+        HistoryList->addItem(QString::fromStdString(line));
     HistoryList->scrollToBottom();
 
     // Log lines not shown yet (the engine keeps the last kBreakLogLines; after it dropped some,
