@@ -496,7 +496,7 @@ void TDebugForm::Stopped() {
 void TDebugForm::UpdateStopLine() {
     const bool running = Running();
     StopLabel->setText(
-        QString::fromStdString(running ? std::string("Running") : StopLine(m_stopReason)));
+        QString::fromStdString(running ? std::string("running") : StopLine(m_stopReason)));
     for (QPushButton* b : {StepButton, StepIntoButton, StepOverButton, StepOutButton, RunButton})
         b->setEnabled(!running);
     StepBackButton->setEnabled(!running && CanStepBack());
