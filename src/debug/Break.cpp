@@ -310,9 +310,12 @@ std::string_view TrimView(std::string_view s) {
 
 // --- The hooks of the memory access ---------------------------------------------------------
 
+// The first watched write of a step is kept, unless it left its byte as it was and a later one
+// of the same step (a run of bytes stored at once) changes one: that one tells more.
 void RamWatchWrite(uint16_t address, uint8_t value) {
     RamWatchState& rw = g_ramWatch;
-    if (rw.Hit || !MapTest(E().RamWriteMap.data(), address)) return;
+    if (!MapTest(E().RamWriteMap.data(), address)) return;
+    if (rw.Hit && (rw.Read || rw.Old != rw.New || g_cpu.Ram[address] == value)) return;
     rw.Hit = 1;
     rw.Read = false;
     rw.Address = address;
@@ -405,6 +408,10 @@ bool BreakParse(std::string_view text, Breakpoint& bp, std::string& error) {
     std::string_view address = text, condition;
     // "ADDR if COND" (the word if, any case, between blanks) or "ADDR:COND".
     const std::string lower = Lower(text);
+    if (lower.size() >= 3 && lower.substr(lower.size() - 3) == " if") {
+        error = "a condition is missing after the address";
+        return false;
+    }
     const size_t ifAt = lower.find(" if ");
     const size_t colon = text.find(':');
     if (ifAt != std::string::npos && (colon == std::string_view::npos || ifAt < colon)) {
