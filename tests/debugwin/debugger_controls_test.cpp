@@ -248,6 +248,18 @@ TEST_F(Debugger, ABadLineSaysWhyAndAddsNothing) {
     EXPECT_TRUE(form->MessageLabel->text().isEmpty());
 }
 
+TEST_F(Debugger, AWatchpointStopsWithTheOldAndNewValueInView) {
+    AddBreak("watch reg:05");
+    ASSERT_EQ(form->BreakList->topLevelItemCount(), 1);
+    g_debug.MainTop = 0x20; // R5 out of view
+    Key(Qt::Key_F5);
+    EXPECT_LT(TickWhileRunning(10), 10);
+    EXPECT_EQ(g_cpu.PC, 5); // after the ld r5,r70 that wrote it
+    EXPECT_NE(StopText().find("00 -> 42"), std::string::npos) << StopText();
+    EXPECT_EQ(g_debug.MainTop, 0);
+    EXPECT_EQ(form->BreakList->topLevelItem(0)->text(2).toStdString(), "1");
+}
+
 TEST_F(Debugger, ClickingAnAddressInTheListingTogglesABreakpoint) {
     ClickCell(form->ListPaintBox, 1, 2);
     EXPECT_NE(BreakAt(2), 0);

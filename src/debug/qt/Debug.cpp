@@ -10,6 +10,7 @@
 #include "host/RunLoop.h"
 
 #include <QApplication>
+
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -28,6 +29,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QValidator>
+#include <algorithm>
 
 TDebugForm* DebugForm = nullptr;
 
@@ -282,8 +284,8 @@ TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     BreakList->setAllColumnsShowFocus(true);
     BreakList->header()->setStretchLastSection(true);
     BreakList->setColumnWidth(0, 34);
-    BreakList->setColumnWidth(1, 130);
-    BreakList->setColumnWidth(2, 44);
+    BreakList->setColumnWidth(1, 180);
+    BreakList->setColumnWidth(2, 40);
     listFont(BreakList);
     BreakEdit = new QLineEdit(BreakGroupBox);
     BreakEdit->setGeometry(8, 184, 241, 25);
@@ -488,9 +490,25 @@ void TDebugForm::Stopped() {
     const StopReason& stop = LastStop();
     m_stopReason =
         stop.Kind == StopKind::None ? std::string("stopped by F3") : StopText(stop, &g_symbols);
+    // A watchpoint's byte is brought into view, with its change marked.
+    if (stop.Kind == StopKind::Watchpoint) ShowWatchedByte(stop.Area, stop.Address);
     UpdateStopLine();
     UpdateSidePanes();
     RedrawAll();
+}
+
+void TDebugForm::ShowWatchedByte(WatchArea area, uint16_t address) {
+    if (area == WatchArea::Ram) {
+        const int rows = BinShownRows(Grid(BinPaintBox).Rows);
+        if (address < g_debug.HexTop || address >= g_debug.HexTop + 16 * rows)
+            g_debug.HexTop = static_cast<uint16_t>(
+                std::min<int>(address & 0xFFF0, std::max(kRamBytes - 16 * rows, 0)));
+    } else if (area == WatchArea::Register) {
+        const int rows = MainShownRows(Grid(MainPaintBox).Rows);
+        if (address < g_debug.MainTop || address >= g_debug.MainTop + 16 * rows)
+            g_debug.MainTop = static_cast<uint16_t>(
+                std::min<int>(address & 0x70, std::max(kRegBytes - 16 * rows, 0)));
+    }
 }
 
 void TDebugForm::UpdateStopLine() {

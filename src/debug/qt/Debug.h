@@ -7,6 +7,7 @@
 // stopped.
 #pragma once
 
+#include "debug/Break.h"
 #include "debug/DebugPanes.h"
 
 #include <QColor>
@@ -234,6 +235,7 @@ private:
     void Stopped();
     // Lets the run loop run with the window open, after a picture for the change marks.
     void RunVisible();
+    void ShowWatchedByte(WatchArea area, uint16_t address);
     void UpdateStopLine();
     void UpdateSidePanes();
     void RunningTick(); // while running: the panes follow the machine, the log grows
