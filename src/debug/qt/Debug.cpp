@@ -587,6 +587,7 @@ void TDebugForm::DebugHide() {
     // Editing ends; the editor is cleared as well, so no stale field shows at the next show.
     CloseEditor();
     RunningTimer->stop();
+    ClearLastStop(); // the processor runs on: the next show says why it stopped then
     DebuggerHidden();
 }
 
