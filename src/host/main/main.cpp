@@ -36,10 +36,11 @@ int main(int argc, char** argv) {
     SeedDefaultFiles(DefaultFileFolders(ProgramFile()));
 
     // The firmware's names for the debug window, when the folder has them.
-    if (QFile::exists(QStringLiteral("symbols.sym"))) {
+    if (QFile::exists(QString::fromLatin1(kDefaultSymbolFile))) {
         std::string error;
-        if (!LoadSymbols("symbols.sym", error))
-            ReportWarning("Failed to load the file symbols.sym: " + error);
+        if (!LoadSymbols(kDefaultSymbolFile, error))
+            ReportWarning(std::string("Failed to load the file ") + kDefaultSymbolFile + ": " +
+                          error);
     }
 
     TMainForm mainForm;
