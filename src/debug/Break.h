@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -199,7 +200,9 @@ void DebugStepOut();
 // Arms a run to an address: the loop stops when PC reaches it (after at least one step), or
 // a breakpoint or watchpoint hits (StopKind::RunTo).
 void DebugRunTo(uint16_t address);
-// Drops an armed step over, step out or run to.
+// Drops an armed step over, step out or run to. Any stop does this too, and so does showing the
+// debugger (DebuggerShown, host/RunLoop.h): arm a step after showing it, then let the loop run
+// (DebuggerHidden).
 void DebugCancelStep();
 // Whether one of them is armed.
 bool DebugStepPending();
@@ -263,6 +266,41 @@ extern StepHistory g_history;
 // Whether the engine has anything to check after a step (an enabled breakpoint or watchpoint,
 // an armed step). Tested once per tick.
 bool BreakArmed();
+
+// What the checking loop looks at after every step, without a call, to find the steps the
+// engine must see (BreakLooksAfterStep); kept by the engine from its lists.
+struct BreakFastState {
+    uint8_t Pending = 0;  // a step over, step out or run to is armed
+    uint8_t Groups = 0;   // 8-byte groups of the register file with a watched byte
+    uint8_t Specials = 0; // special registers watched
+    uint8_t GroupIndex[kRegBytes / 8] = {};
+    uint64_t GroupMask[kRegBytes / 8] = {}; // the watched bytes of each group
+    uint8_t SpecialIndex[kSpecialRegCount] = {};
+    alignas(8) uint8_t RegShadow[kRegBytes] = {}; // watched bytes as the engine last saw them
+    uint16_t SpecialShadow[kSpecialRegCount] = {};
+    uint8_t BreakMap[0x10000 / 8] = {}; // bit per address: an enabled breakpoint there
+};
+extern BreakFastState g_breakFast;
+
+// True when the step just made may concern the engine: a watched RAM access, an armed step, a
+// breakpoint at the new PC, a watched register that changed. Then BreakAfterStep decides.
+[[gnu::always_inline]] inline bool BreakLooksAfterStep() {
+    const BreakFastState& f = g_breakFast;
+    const CpuState& c = g_cpu;
+    if (g_ramWatch.Hit | f.Pending) return true;
+    if ((f.BreakMap[c.PC >> 3] >> (c.PC & 7)) & 1) return true;
+    for (int i = 0; i < f.Groups; ++i) {
+        uint64_t now, was;
+        std::memcpy(&now, c.R + 8 * f.GroupIndex[i], 8);
+        std::memcpy(&was, f.RegShadow + 8 * f.GroupIndex[i], 8);
+        if ((now ^ was) & f.GroupMask[i]) return true;
+    }
+    for (int i = 0; i < f.Specials; ++i)
+        if (SpecialRegValue(static_cast<SpecialReg>(f.SpecialIndex[i])) !=
+            f.SpecialShadow[f.SpecialIndex[i]])
+            return true;
+    return false;
+}
 // Takes the machine as it is now as the base of the watchpoints on registers (at the start of a
 // checking tick, after the user may have edited them), and forgets RAM accesses made outside
 // the steps (the debug window's edits).
@@ -271,9 +309,9 @@ void BreakSync();
 [[gnu::always_inline]] inline void BreakBeforeStep() {
     g_ramWatch.Hit = 0;
 }
-// After every step of a checking tick, with PC as it was before the step. True: stop (the
-// reason is in LastStop()).
-bool BreakAfterStep(uint16_t pcBefore);
+// After a step of a checking tick for which BreakLooksAfterStep is true (or after every step),
+// with PC as it was before the step. True: stop (the reason is in LastStop()).
+[[gnu::noinline, gnu::cold]] bool BreakAfterStep(uint16_t pcBefore);
 // The run loop's own stops, recorded as the reason.
 void BreakNoteLoopStop(StopKind kind);
 // Back to the state at program start (called by ResetMachine).

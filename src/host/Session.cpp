@@ -114,7 +114,7 @@ bool RunSteps(int64_t steps) {
         if (g_session.Trace) TraceStep(pcBefore);
         ++g_run.StepsRun;
         g_run.CyclesRun += g_cpu.StepCycles;
-        if (armed && BreakAfterStep(pcBefore)) return true;
+        if (armed && BreakLooksAfterStep() && BreakAfterStep(pcBefore)) return true;
     }
     return false;
 }

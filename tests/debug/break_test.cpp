@@ -240,6 +240,20 @@ TEST_F(Engine, WatchpointsOnRegistersAndSpecialRegisters) {
     EXPECT_EQ(LastStop().New, 0x41);
 }
 
+TEST_F(Engine, TwoWatchpointsOnOneByteBothSeeTheWrite) {
+    std::string error;
+    Watchpoint wide, narrow;
+    ASSERT_TRUE(WatchParse("reg:r0-r7", wide, error));
+    ASSERT_TRUE(WatchParse("reg:r5", narrow, error));
+    wide.OnHit = [](const Watchpoint&, const StopReason&) { return false; };
+    const int wideId = WatchAdd(wide, error);
+    const int narrowId = WatchAdd(narrow, error);
+    ASSERT_TRUE(RunUntilStop(10));
+    EXPECT_EQ(LastStop().Id, narrowId);
+    EXPECT_EQ(FindWatchpoint(wideId)->Hits, 1u);
+    EXPECT_EQ(FindWatchpoint(narrowId)->Hits, 1u);
+}
+
 TEST_F(Engine, CallStackFromTheReturnAddresses) {
     DebugRunTo(At("store"));
     ASSERT_TRUE(RunUntilStop(10));

@@ -259,6 +259,27 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
+    // The symbols first: the break options may name addresses. The options are read here, before
+    // anything runs, so that a bad one stops the program as the other bad options do; the
+    // start-up (which resets the machine, the break engine too) then takes them again.
+    std::string error;
+    if (!o.SymbolsPath.empty()) {
+        if (!LoadSymbols(o.SymbolsPath, error)) {
+            std::fprintf(stderr, "velmora-headless: %s\n", error.c_str());
+            return kExitFailed;
+        }
+    } else if (std::FILE* f = std::fopen(kDefaultSymbolFile, "rb")) {
+        std::fclose(f);
+        if (!LoadSymbols(kDefaultSymbolFile, error))
+            std::fprintf(stderr, "velmora-headless: %s\n", error.c_str());
+    }
+    try {
+        ApplyBreakOptions(o);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "velmora-headless: %s\n%s", e.what(), app.help().c_str());
+        return kExitUsage;
+    }
+
     std::FILE* trace = nullptr;
     if (!o.TracePath.empty()) {
         trace = std::fopen(o.TracePath.c_str(), "w");
@@ -273,25 +294,7 @@ int main(int argc, char** argv) {
 
     // Start-up as the desktop program's, in the current directory.
     StartInFolder({});
-    std::string error;
-    if (!o.SymbolsPath.empty()) {
-        if (!LoadSymbols(o.SymbolsPath, error)) {
-            std::fprintf(stderr, "velmora-headless: %s\n", error.c_str());
-            if (trace) std::fclose(trace);
-            return kExitFailed;
-        }
-    } else if (std::FILE* f = std::fopen(kDefaultSymbolFile, "rb")) {
-        std::fclose(f);
-        if (!LoadSymbols(kDefaultSymbolFile, error))
-            std::fprintf(stderr, "velmora-headless: %s\n", error.c_str());
-    }
-    try {
-        ApplyBreakOptions(o);
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "velmora-headless: %s\n%s", e.what(), app.help().c_str());
-        if (trace) std::fclose(trace);
-        return kExitUsage;
-    }
+    ApplyBreakOptions(o); // read without fault above
     SetBreakLogHook([](const std::string& line) { std::printf("%s\n", line.c_str()); });
     if (!o.LoadStatePath.empty()) {
         // The counts of the run that saved the state go on (the dump's STEPS and CYCLES).
