@@ -4,12 +4,18 @@
 
 #include "core/Cpu.h"
 #include "core/SpecialRegs.h"
+#include "debug/Break.h"
 #include "host/Rewind.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 DebugState g_debug;
+DebugSnapshot g_debugBefore;
+
+static_assert(sizeof g_debugBefore.R == kRegBytes && sizeof g_debugBefore.Ram == kRamBytes);
+static_assert(std::size(DebugSnapshot{}.Regs) == kRegEntries);
 
 // --- Character-cell grid ----------------------------------------------------------------------
 
@@ -86,6 +92,32 @@ void RegStore(int index, uint32_t value) {
     RewindMark(); // an edit from outside the steps: the step history keeps an image of it
 }
 
+// --- Changes ----------------------------------------------------------------------------------
+
+void DebugTakeSnapshot() {
+    DebugSnapshot& s = g_debugBefore;
+    for (int k = 0; k < kRegEntries; ++k) s.Regs[k] = RegValue(k);
+    s.F = g_cpu.F;
+    std::copy(std::begin(g_cpu.R), std::end(g_cpu.R), s.R);
+    std::copy(std::begin(g_cpu.Ram), std::end(g_cpu.Ram), s.Ram);
+    s.Valid = true;
+}
+
+void DebugDropSnapshot() {
+    g_debugBefore.Valid = false;
+}
+
+// --- Stop line ------------------------------------------------------------------------------
+
+std::string StopLine(std::string_view reason) {
+    std::string line(reason);
+    const std::string_view halt = HaltState();
+    if (halt.empty()) return line;
+    if (!line.empty()) line += "; ";
+    return line +
+           (halt == "off" ? "the processor is off" : "the processor is in " + std::string(halt));
+}
+
 int RegShownRows(int rows) {
     return std::clamp(rows, 0, 17);
 }
@@ -96,15 +128,18 @@ PaneDrawing RegDrawing(int rows) {
     for (int r = 2; r < shown; ++r) {
         const int k = g_debug.RegTop + r - 2;
         if (k >= kRegEntries) break;
+        const uint16_t value = RegValue(k);
         d.Cells.push_back({0, r, std::string(RegInfo(k).Caption)});
-        d.Cells.push_back({4, r, Hex(RegValue(k), RegDigits(k))});
+        d.Cells.push_back({4, r, Hex(value, RegDigits(k)), CellShade::Pane,
+                           g_debugBefore.Valid && g_debugBefore.Regs[k] != value});
     }
     d.Cells.push_back({0, 0, "F:"});
     for (int i = 0; i < kFlagEntries; ++i) {
         const FlagEntry& e = kFlagTable[i];
         const bool set = (g_cpu.F & e.Mask) != 0;
         d.Cells.push_back({e.Column, e.Row, set ? e.SetText : e.ClearText,
-                           i % 2 ? CellShade::Silver : CellShade::White});
+                           i % 2 ? CellShade::Silver : CellShade::White,
+                           g_debugBefore.Valid && ((g_debugBefore.F ^ g_cpu.F) & e.Mask) != 0});
     }
     d.Scroll = {0, std::max(17 - shown, 0), g_debug.RegTop, std::max(shown - 1, 1)};
     return d;
@@ -140,7 +175,7 @@ ClickResult RegClick(const CellGrid& grid, int c, int r) {
 EnterResult RegEnter(std::string_view text) {
     if (g_debug.EditMode != kEditRegister) return {};
     RegStore(g_debug.EditTarget, static_cast<uint32_t>(DigitTextValue(text, 16)));
-    return {true, -1};
+    return {true, -1, {}};
 }
 
 // --- Main register file pane ------------------------------------------------------------------
@@ -165,8 +200,11 @@ PaneDrawing MainDrawing(int rows) {
         const int label = g_debug.MainTop / 16 + i;
         if (label >= 8) break;
         d.Cells.push_back({0, i, kMainLabels[label]});
-        for (int j = 0; j < 16; ++j)
-            d.Cells.push_back({MainByteColumn(j), i, Hex(g_cpu.R[label * 16 + j], 2)});
+        for (int j = 0; j < 16; ++j) {
+            const int n = label * 16 + j;
+            d.Cells.push_back({MainByteColumn(j), i, Hex(g_cpu.R[n], 2), CellShade::Pane,
+                               g_debugBefore.Valid && g_debugBefore.R[n] != g_cpu.R[n]});
+        }
     }
     d.Scroll = {0, std::max(8 - shown, 0), g_debug.MainTop / 16, std::max(shown, 1)};
     return d;
@@ -193,7 +231,7 @@ EnterResult MainEnter(std::string_view text) {
     if (g_debug.EditMode != kEditMainReg) return {};
     g_cpu.R[g_debug.EditTarget & (kRegBytes - 1)] = static_cast<uint8_t>(DigitTextValue(text, 16));
     RewindMark();
-    return {true, -1};
+    return {true, -1, {}};
 }
 
 // --- Hex editor pane --------------------------------------------------------------------------
@@ -211,13 +249,16 @@ PaneDrawing BinDrawing(int rows) {
         const int a = g_debug.HexTop + 16 * i;
         d.Cells.push_back({0, i, Hex(static_cast<unsigned>(a), 4) + ":"});
         std::string chars(16, '.');
+        bool changed[16] = {};
         for (int j = 0; j < 16; ++j) {
             const uint8_t b = MemRead(3, static_cast<uint16_t>(a + j));
-            d.Cells.push_back({6 + 3 * j, i, Hex(b, 2)});
+            changed[j] = g_debugBefore.Valid && g_debugBefore.Ram[(a + j) & (kRamBytes - 1)] != b;
+            d.Cells.push_back({6 + 3 * j, i, Hex(b, 2), CellShade::Pane, changed[j]});
             if (b >= 0x20 && b <= 0x7E) chars[static_cast<size_t>(j)] = static_cast<char>(b);
         }
         for (int j = 0; j < 16; ++j)
-            d.Cells.push_back({54 + j, i, std::string(1, chars[static_cast<size_t>(j)])});
+            d.Cells.push_back({54 + j, i, std::string(1, chars[static_cast<size_t>(j)]),
+                               CellShade::Pane, changed[j]});
     }
     d.Scroll = {0, std::max(512 - std::max(rows, 0), 0), g_debug.HexTop / 16, std::max(rows, 1)};
     return d;
@@ -262,19 +303,19 @@ EnterResult BinEnter(std::string_view text, int rows) {
     case kEditHexTop: {
         const int32_t v = DigitTextValue(text, 16) & 0xFFF0;
         if (v + 16 * rows < kRamBytes) g_debug.HexTop = static_cast<uint16_t>(v);
-        return {true, -1};
+        return {true, -1, {}};
     }
     case kEditHexByte:
         MemWrite(3, g_debug.EditTarget, static_cast<uint8_t>(DigitTextValue(text, 16)));
         RewindMark();
-        return {true, -1};
+        return {true, -1, {}};
     case kEditHexChar:
         // An empty character field has nothing to store: the byte keeps its value.
         if (!text.empty()) {
             MemWrite(3, g_debug.EditTarget, static_cast<uint8_t>(text[0]));
             RewindMark();
         }
-        return {true, -1};
+        return {true, -1, {}};
     default: return {};
     }
 }

@@ -11,6 +11,10 @@
 #include <string_view>
 #include <vector>
 
+struct AsmResult;
+struct CallFrame;
+struct HistoryEntry;
+
 // What the open in-place editor edits.
 enum EditModes : uint8_t {
     kEditNone = 0,        // no editor
@@ -64,13 +68,16 @@ int CellRow(const CellGrid& grid, int y);
 
 // --- What a pane draws ------------------------------------------------------------------------
 
-enum class CellShade : uint8_t { Pane, White, Silver };
+// Backgrounds of a cell. PcRow marks the listing's row of the instruction about to execute,
+// Breakpoint and BreakpointOff the address of a row with an enabled or a disabled breakpoint.
+enum class CellShade : uint8_t { Pane, White, Silver, PcRow, Breakpoint, BreakpointOff };
 
 struct PaneCell {
     int Column;
     int Row;
     std::string Text;
     CellShade Shade = CellShade::Pane;
+    bool Changed = false; // the value differs from the picture taken before the last run or step
 };
 
 struct ScrollSetup {
@@ -94,7 +101,10 @@ int MainShownRows(int rows);
 int BinShownRows(int rows);
 
 // The disassembly from ListTop: per row the address, the mnemonic and the operand text, stopping
-// after the row at which the addresses wrap past 0xFFFF. Reads code through Decode: the machine
+// after the row at which the addresses wrap past 0xFFFF. With symbols loaded, every instruction
+// after the first whose address has a name gets a row "name:" before it, and jump and call
+// targets show by name. The row of PC is marked (CellShade::PcRow), and the address of a row with
+// a breakpoint (Breakpoint, BreakpointOff when disabled). Reads code through Decode: the machine
 // is left as it was.
 PaneDrawing ListDrawing(int rows);
 // Flags, then the register table from RegTop.
@@ -105,8 +115,64 @@ PaneDrawing MainDrawing(int rows);
 PaneDrawing BinDrawing(int rows);
 
 // Address of listing row r as the listing walks to it from ListTop, or -1 when the walk wraps
-// past 0xFFFF before reaching it. Changes nothing.
+// past 0xFFFF before reaching it or the row is a label. Changes nothing.
 int ListRowAddress(int row);
+
+// --- Changes since the processor last ran from the debugger ----------------------------------
+// The window takes a picture of the registers, the flags, the main register file and the RAM
+// before it lets the processor run (a step, a run, a step over or out); the panes then mark every
+// value that differs from it, until the next picture or until it is dropped.
+
+struct DebugSnapshot {
+    bool Valid = false;
+    uint16_t Regs[15] = {}; // the register table's values, masked
+    uint8_t F = 0;
+    uint8_t R[128] = {};
+    uint8_t Ram[8192] = {};
+};
+
+extern DebugSnapshot g_debugBefore;
+
+void DebugTakeSnapshot();
+void DebugDropSnapshot(); // nothing is marked until the next picture
+
+// --- Stop line ------------------------------------------------------------------------------
+// The line under the panes: why the processor stopped, then whether it is waiting for an
+// interrupt or a key (wai) or switched off (off), which a stop in those states would not show
+// otherwise, since PC stays put.
+std::string StopLine(std::string_view reason);
+
+// --- Breakpoints and watchpoints, call stack, history (DebugBreaks.cpp) ----------------------
+
+// A row of the breakpoint and watchpoint list.
+struct BreakRow {
+    int Id = 0;
+    bool Watch = false;
+    bool Enabled = true;
+    std::string Where; // "print_number+3 (1A2B)", "RAM 0180-0189 w"
+    uint64_t Hits = 0;
+    std::string Detail; // "if R[5] == 3", "log {PC}", "ignore 2", joined by "; "
+};
+std::vector<BreakRow> BreakRows();
+
+// Adds what the list's field holds: a breakpoint ("ADDR", a label, "ADDR if COND"), a logging
+// breakpoint ("ADDR [if COND] log FORMAT"), or a watchpoint ("watch AREA:ADDR[-END][:r|w|rw]",
+// "watch KC"; without the word when the text is no breakpoint but a watchpoint). Returns the new
+// Id, or 0 with a message.
+int BreakLineAdd(std::string_view text, std::string& error);
+// Removes or enables a breakpoint or watchpoint by Id.
+bool BreakItemRemove(int id);
+bool BreakItemEnable(int id, bool enabled);
+
+// "print_number+3 (1A2B)", or "1A2B" when no name is near.
+std::string AddressText(uint16_t address);
+// A frame of the call stack: "1A2B  print_number+3  from 1A00 main+5" (innermost first).
+std::string CallFrameLine(const CallFrame& frame);
+// A step of the history: "1A2B  cal   print_number   f=90  12 cyc".
+std::string HistoryLine(const HistoryEntry& entry);
+// The last count steps, oldest first, a run of equal steps (a wait, a loop of one instruction)
+// as one line ending in "xN".
+std::vector<std::string> HistoryLines(int count);
 
 // --- Register table ---------------------------------------------------------------------------
 // The registers pane lists the first kRegEntries rows of the special-register table (all but F,
@@ -140,6 +206,9 @@ struct ClickResult {
     bool UpperCase = true;
 };
 
+// Besides the editors: a click on columns 0 to 5 of an instruction row (columns 4 and 5 only on
+// row 0, whose address cells open the start-address editor) puts a breakpoint there, or removes
+// the breakpoints there (Redraw is then set).
 ClickResult ListClick(const CellGrid& grid, int column, int row);
 ClickResult RegClick(const CellGrid& grid, int column, int row);
 ClickResult MainClick(const CellGrid& grid, int column, int row);
@@ -151,7 +220,8 @@ ClickResult BinClick(const CellGrid& grid, int column, int row);
 // (a rejected instruction line), or nothing happened (a mode the pane does not handle).
 struct EnterResult {
     bool Close = false;
-    int Caret = -1; // >= 0: leave the editor open, caret in front of this character
+    int Caret = -1;      // >= 0: leave the editor open, caret in front of this character
+    std::string Message; // why a line was rejected, for the window's message line
 };
 
 EnterResult ListEnter(std::string_view text);
@@ -163,6 +233,10 @@ EnterResult BinEnter(std::string_view text, int rows);
 // processor's program counter holds once it has read the instruction (the next internal-ROM
 // word, or the address after the two bytes of a short jump in external memory).
 uint16_t PatchPage(uint16_t target);
+
+// Why the one-line assembler rejected line (its result r): the mnemonic it did not know, or the
+// character at which it stopped with the operands that mnemonic takes.
+std::string AsmRejectMessage(std::string_view line, const AsmResult& r);
 
 // Stores the bytes of an assembled line at target: the first count bytes of an internal-ROM
 // word, or consecutive external-memory bytes.

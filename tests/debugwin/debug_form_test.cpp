@@ -98,7 +98,7 @@ using RunControls = Form;
 
 TEST_F(Layout, WindowCaptionSizeAndStartsHiddenAndCentred) {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Debug Window"));
-    EXPECT_EQ(form->size(), QSize(625, 514));
+    EXPECT_EQ(form->size(), QSize(1001, 700)); // grown right and below the panes
     EXPECT_FALSE(form->isVisible());
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE(std::abs(form->geometry().center().x() - screen.center().x()), 1);

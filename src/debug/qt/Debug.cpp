@@ -3,22 +3,33 @@
 #include "debug/qt/Debug.h"
 
 #include "core/Cpu.h"
+#include "debug/Break.h"
+#include "debug/Symbols.h"
 #include "host/Report.h"
 #include "host/Rewind.h"
 #include "host/RunLoop.h"
 
 #include <QApplication>
+
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QHideEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QShowEvent>
+#include <QTimer>
+#include <QTreeWidget>
 #include <QValidator>
+#include <algorithm>
 
 TDebugForm* DebugForm = nullptr;
 
@@ -28,6 +39,16 @@ const QColor kActiveCaption(0, 0, 0xFF);
 const QColor kEditorColour(0xFF, 0xFF, 0x00);
 const QColor kWhiteCell(0xFF, 0xFF, 0xFF);
 const QColor kSilverCell(0xC0, 0xC0, 0xC0);
+const QColor kPcRow(0xC8, 0xE6, 0xFF);          // the row of the instruction about to execute
+const QColor kBreakpointCell(0xD0, 0x20, 0x20); // the address of a row with a breakpoint
+const QColor kBreakpointOffCell(0xF0, 0xB0, 0xB0);
+const QColor kChangedText(0xD0, 0x00, 0x00); // a value the last step or run changed
+
+// The window grows right of and below the seed's panes, which keep their places.
+constexpr int kFormWidth = 1001;
+constexpr int kFormHeight = 700;
+constexpr int kRunningRefreshMs = 100;
+constexpr int kHistoryShown = 256; // steps of the history pane
 
 // Turns every letter to upper case as it is typed or pasted, character for character, so the
 // text keeps its length and the caret its place.
@@ -45,7 +66,7 @@ std::string Latin1(const QString& text) {
 }
 
 void ShowDebugFormHook() {
-    if (DebugForm) DebugForm->ShowDebugger();
+    if (DebugForm) DebugForm->LoopStopped();
 }
 
 } // namespace
@@ -137,7 +158,7 @@ int DebugKeyOf(int qtKey) {
 
 TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Debug Window"));
-    setFixedSize(625, 514);
+    setFixedSize(kFormWidth, kFormHeight);
 
     QFont formFont(QStringLiteral("MS Sans Serif"));
     formFont.setPixelSize(11);
@@ -248,6 +269,81 @@ TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     BinEdit = paneEdit(BinGroupBox);
     BinEdit->SetUpperCase(true);
 
+    // Right of the seed's panes: breakpoints and watchpoints, the call stack, the history.
+    auto listFont = [this](QWidget* w) {
+        w->setFont(PaneFontValue);
+        w->setFocusPolicy(Qt::ClickFocus);
+    };
+    BreakGroupBox = group(" Breakpoints and watchpoints ", 616, 8, 377, 217);
+    BreakList = new QTreeWidget(BreakGroupBox);
+    BreakList->setGeometry(8, 16, 361, 161);
+    BreakList->setColumnCount(4);
+    BreakList->setHeaderLabels({QStringLiteral("On"), QStringLiteral("Where"),
+                                QStringLiteral("Hits"), QStringLiteral("Condition or action")});
+    BreakList->setRootIsDecorated(false);
+    BreakList->setAllColumnsShowFocus(true);
+    BreakList->header()->setStretchLastSection(true);
+    BreakList->setColumnWidth(0, 34);
+    BreakList->setColumnWidth(1, 180);
+    BreakList->setColumnWidth(2, 40);
+    listFont(BreakList);
+    BreakEdit = new QLineEdit(BreakGroupBox);
+    BreakEdit->setGeometry(8, 184, 241, 25);
+    BreakEdit->setFont(PaneFontValue);
+    BreakEdit->setFocusPolicy(Qt::ClickFocus);
+    BreakEdit->setPlaceholderText(QStringLiteral("ADDR, label or ADDR if COND"));
+    BreakAddButton = new QPushButton(QStringLiteral("Add"), BreakGroupBox);
+    BreakAddButton->setGeometry(253, 184, 53, 25);
+    BreakRemoveButton = new QPushButton(QStringLiteral("Remove"), BreakGroupBox);
+    BreakRemoveButton->setGeometry(310, 184, 59, 25);
+    for (QPushButton* b : {BreakAddButton, BreakRemoveButton}) {
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setAutoDefault(false);
+    }
+
+    StackGroupBox = group(" Call stack ", 616, 232, 377, 121);
+    StackList = new QListWidget(StackGroupBox);
+    StackList->setGeometry(8, 16, 361, 97);
+    listFont(StackList);
+
+    HistoryGroupBox = group(" History ", 616, 360, 377, 121);
+    HistoryList = new QListWidget(HistoryGroupBox);
+    HistoryList->setGeometry(8, 16, 361, 97);
+    listFont(HistoryList);
+
+    // Below them: why the processor stopped, the stepping buttons, the log.
+    StopLabel = new QLabel(this);
+    StopLabel->setGeometry(8, 488, 985, 21);
+    StopLabel->setFont(PaneFontValue);
+    auto runButton = [this](const char* caption, int x, int w) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setGeometry(x, 512, w, 25);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setAutoDefault(false);
+        return b;
+    };
+    StepIntoButton = runButton("Step into (F11)", 8, 105);
+    StepOverButton = runButton("Step over (F10)", 117, 105);
+    StepOutButton = runButton("Step out (Shift+F11)", 226, 129);
+    RunButton = runButton("Run (F5)", 359, 81);
+    PauseButton = runButton("Pause (F6)", 444, 81);
+    MessageLabel = new QLabel(this);
+    MessageLabel->setGeometry(533, 512, 460, 25);
+    MessageLabel->setWordWrap(true);
+    QPalette mp = MessageLabel->palette();
+    mp.setColor(QPalette::WindowText, kChangedText);
+    MessageLabel->setPalette(mp);
+
+    LogGroupBox = group(" Log ", 8, 544, 985, 148);
+    LogText = new QPlainTextEdit(LogGroupBox);
+    LogText->setGeometry(8, 16, 969, 124);
+    LogText->setReadOnly(true);
+    LogText->setMaximumBlockCount(5000);
+    listFont(LogText);
+
+    RunningTimer = new QTimer(this);
+    RunningTimer->setInterval(kRunningRefreshMs);
+
     // Events to handlers.
     ListGroupBox->OnClick = [this] { ListGroupBoxClick(); };
     RegGroupBox->OnClick = [this] { RegGroupBoxClick(); };
@@ -291,6 +387,35 @@ TDebugForm::TDebugForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(TraceButton, &QPushButton::clicked, this, [this] { TraceButtonClick(); });
     connect(BpButton, &QPushButton::clicked, this, [this] { BpButtonClick(); });
 
+    connect(StepIntoButton, &QPushButton::clicked, this, [this] { StepIntoButtonClick(); });
+    connect(StepOverButton, &QPushButton::clicked, this, [this] { StepOverButtonClick(); });
+    connect(StepOutButton, &QPushButton::clicked, this, [this] { StepOutButtonClick(); });
+    connect(RunButton, &QPushButton::clicked, this, [this] { RunButtonClick(); });
+    connect(PauseButton, &QPushButton::clicked, this, [this] { PauseButtonClick(); });
+    connect(BreakAddButton, &QPushButton::clicked, this, [this] { BreakAddButtonClick(); });
+    connect(BreakEdit, &QLineEdit::returnPressed, this, [this] { BreakAddButtonClick(); });
+    connect(BreakRemoveButton, &QPushButton::clicked, this, [this] { BreakRemoveButtonClick(); });
+    connect(RunningTimer, &QTimer::timeout, this, [this] { RunningTick(); });
+    connect(BreakList, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+        if (m_filling || column != 0) return;
+        BreakListItemChanged(item->data(0, Qt::UserRole).toInt(),
+                             item->checkState(0) == Qt::Checked);
+    });
+    // The window's own keys; the calculator window has its own (F3, F8, Shift+F10, ...) and
+    // sees none of these, since a shortcut here works only while this window is active.
+    auto shortcut = [this](QKeySequence keys, std::function<void()> action) {
+        auto* s = new QShortcut(keys, this);
+        s->setContext(Qt::WindowShortcut);
+        connect(s, &QShortcut::activated, this, std::move(action));
+    };
+    shortcut(QKeySequence(Qt::Key_F11), [this] { StepIntoButtonClick(); });
+    shortcut(QKeySequence(Qt::Key_F10), [this] { StepOverButtonClick(); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F11), [this] { StepOutButtonClick(); });
+    shortcut(QKeySequence(Qt::Key_F5), [this] { RunButtonClick(); });
+    shortcut(QKeySequence(Qt::Key_F6), [this] { PauseButtonClick(); });
+    shortcut(QKeySequence(Qt::Key_Pause), [this] { PauseButtonClick(); });
+    shortcut(QKeySequence(Qt::Key_F9), [this] { ToggleBreakpointAtTop(); });
+
     // Centred on the screen.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -315,8 +440,28 @@ CellGrid TDebugForm::Grid(const QWidget* paintBox) const {
                         paintBox->height());
 }
 
+void TDebugForm::LoopStopped() {
+    m_stopByLoop = true;
+    ShowDebugger();
+    m_stopByLoop = false;
+}
+
+bool TDebugForm::Running() const {
+    return isVisible() && g_run.StopRequest == 0;
+}
+
 void TDebugForm::ShowDebugger() {
-    show();
+    if (isVisible()) {
+        // Open already: a stop ends a run with the window open (F3 pauses it); F3 without one
+        // changes nothing.
+        if (m_stopByLoop) {
+            Stopped();
+        } else if (Running()) {
+            PauseButtonClick();
+        }
+    } else {
+        show();
+    }
     // The offscreen platform of the tests has no stacking order to change.
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
     activateWindow();
@@ -333,12 +478,116 @@ void TDebugForm::DebugShow() {
     DebuggerShown();
     g_debug.ListTop = g_cpu.PC;
     StepGroupBox->setFocus();
+    // A stop of a run the window started keeps its marks; F3 shows the machine unmarked.
+    if (!m_keepMarks) DebugDropSnapshot();
+    m_keepMarks = false;
+    Stopped();
+}
+
+void TDebugForm::Stopped() {
+    RunningTimer->stop();
+    g_debug.ListTop = g_cpu.PC;
+    const StopReason& stop = LastStop();
+    m_stopReason =
+        stop.Kind == StopKind::None ? std::string("stopped by F3") : StopText(stop, &g_symbols);
+    // A watchpoint's byte is brought into view, with its change marked.
+    if (stop.Kind == StopKind::Watchpoint) ShowWatchedByte(stop.Area, stop.Address);
+    UpdateStopLine();
+    UpdateSidePanes();
     RedrawAll();
+}
+
+void TDebugForm::ShowWatchedByte(WatchArea area, uint16_t address) {
+    if (area == WatchArea::Ram) {
+        const int rows = BinShownRows(Grid(BinPaintBox).Rows);
+        if (address < g_debug.HexTop || address >= g_debug.HexTop + 16 * rows)
+            g_debug.HexTop = static_cast<uint16_t>(
+                std::min<int>(address & 0xFFF0, std::max(kRamBytes - 16 * rows, 0)));
+    } else if (area == WatchArea::Register) {
+        const int rows = MainShownRows(Grid(MainPaintBox).Rows);
+        if (address < g_debug.MainTop || address >= g_debug.MainTop + 16 * rows)
+            g_debug.MainTop = static_cast<uint16_t>(
+                std::min<int>(address & 0x70, std::max(kRegBytes - 16 * rows, 0)));
+    }
+}
+
+void TDebugForm::UpdateStopLine() {
+    const bool running = Running();
+    StopLabel->setText(
+        QString::fromStdString(running ? std::string("running") : StopLine(m_stopReason)));
+    for (QPushButton* b : {StepButton, StepIntoButton, StepOverButton, StepOutButton, RunButton})
+        b->setEnabled(!running);
+    StepBackButton->setEnabled(!running && CanStepBack());
+    PauseButton->setEnabled(running);
+}
+
+void TDebugForm::UpdateSidePanes() {
+    // The breakpoint and watchpoint list, kept on the row the user chose.
+    const QTreeWidgetItem* current = BreakList->currentItem();
+    const int currentId = current ? current->data(0, Qt::UserRole).toInt() : 0;
+    m_filling = true;
+    BreakList->clear();
+    for (const BreakRow& row : BreakRows()) {
+        auto* item = new QTreeWidgetItem(BreakList);
+        item->setData(0, Qt::UserRole, row.Id);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, row.Enabled ? Qt::Checked : Qt::Unchecked);
+        item->setText(1, QString::fromStdString(row.Where));
+        item->setText(2, QString::number(row.Hits));
+        item->setText(3, QString::fromStdString(row.Detail));
+        if (row.Id == currentId) BreakList->setCurrentItem(item);
+    }
+    m_filling = false;
+
+    StackList->clear();
+    for (const CallFrame& frame : CallStack())
+        StackList->addItem(QString::fromStdString(CallFrameLine(frame)));
+
+    // The last steps, the latest at the bottom and in view.
+    HistoryList->clear();
+    for (const std::string& line : HistoryLines(kHistoryShown))
+        HistoryList->addItem(QString::fromStdString(line));
+    HistoryList->scrollToBottom();
+
+    // Log lines not shown yet (the engine keeps the last kBreakLogLines; after it dropped some,
+    // or was cleared, the pane starts again from what it holds).
+    const std::vector<std::string>& log = BreakLog();
+    if (m_logShown > log.size() ||
+        (!log.empty() && m_logShown > 0 && m_logLast != log[m_logShown - 1])) {
+        LogText->clear();
+        m_logShown = 0;
+    }
+    for (; m_logShown < log.size(); ++m_logShown)
+        LogText->appendPlainText(QString::fromStdString(log[m_logShown]));
+    if (!log.empty()) m_logLast = log.back();
+}
+
+void TDebugForm::RunVisible() {
+    DebugTakeSnapshot();
+    ClearLastStop();
+    MessageLabel->clear();
+    g_run.StepCount = -1;
+    g_run.BreakAddress = -1;
+    g_run.ResumeDelay = 0;
+    g_run.StopRequest = 0;
+    RunningTimer->start();
+    UpdateStopLine();
+}
+
+void TDebugForm::RunningTick() {
+    if (!Running()) {
+        RunningTimer->stop();
+        return;
+    }
+    RedrawAll();
+    UpdateSidePanes();
 }
 
 void TDebugForm::DebugHide() {
     // Editing ends; the editor is cleared as well, so no stale field shows at the next show.
     CloseEditor();
+    RunningTimer->stop();
+    ClearLastStop(); // the processor runs on: the next show says why it stopped then
     DebuggerHidden();
 }
 
@@ -473,6 +722,7 @@ bool TDebugForm::PaneKeyDown(Pane pane, int key) {
 }
 
 void TDebugForm::EnterDone(Pane pane, const EnterResult& result) {
+    MessageLabel->setText(QString::fromStdString(result.Message));
     if (result.Close)
         CloseEditor();
     else if (result.Caret >= 0)
@@ -506,7 +756,7 @@ void TDebugForm::Redraw(Pane pane) {
 void TDebugForm::RedrawAll() {
     for (Pane pane : {kListPane, kRegPane, kMainPane, kBinPane}) Redraw(pane);
     // Everything that can change the step history ends here (steps, edits, showing).
-    StepBackButton->setEnabled(CanStepBack());
+    StepBackButton->setEnabled(!Running() && CanStepBack());
 }
 
 void TDebugForm::PaintPane(Pane pane, QPainter& painter) {
@@ -517,14 +767,28 @@ void TDebugForm::PaintPane(Pane pane, QPainter& painter) {
     const QFontMetrics fm(PaneFontValue);
     painter.fillRect(box->rect(), PaneColour);
     painter.setFont(PaneFontValue);
-    painter.setPen(TextColour);
+    // The row of the instruction about to execute is marked across the pane.
+    for (const PaneCell& cell : d.Cells)
+        if (cell.Shade == CellShade::PcRow)
+            painter.fillRect(0, cell.Row * grid.CellHeight, box->width(), grid.CellHeight, kPcRow);
     for (const PaneCell& cell : d.Cells) {
         const int x = cell.Column * grid.CellWidth;
         const int y = cell.Row * grid.CellHeight;
         const int n = static_cast<int>(cell.Text.size());
-        const QColor back = cell.Shade == CellShade::White    ? kWhiteCell
-                            : cell.Shade == CellShade::Silver ? kSilverCell
-                                                              : PaneColour;
+        QColor back = PaneColour;
+        QColor text = cell.Changed ? kChangedText : TextColour;
+        switch (cell.Shade) {
+        case CellShade::Pane: break;
+        case CellShade::White: back = kWhiteCell; break;
+        case CellShade::Silver: back = kSilverCell; break;
+        case CellShade::PcRow: back = kPcRow; break;
+        case CellShade::Breakpoint:
+            back = kBreakpointCell;
+            text = kWhiteCell;
+            break;
+        case CellShade::BreakpointOff: back = kBreakpointOffCell; break;
+        }
+        painter.setPen(text);
         painter.fillRect(x, y, n * grid.CellWidth, grid.CellHeight, back);
         // One character per cell, so the text stays on the grid the clicks and editors use.
         for (int i = 0; i < n; ++i)
@@ -549,6 +813,10 @@ void TDebugForm::ListPaintBoxMouseDown(int x, int y) {
     const CellGrid grid = Grid(ListPaintBox);
     const ClickResult click = ListClick(grid, CellColumn(grid, x), CellRow(grid, y));
     if (click.OpenEditor) OpenEditor(kListPane, click);
+    if (click.Redraw) { // a breakpoint toggled
+        Redraw(kListPane);
+        UpdateSidePanes();
+    }
 }
 
 void TDebugForm::ListPaintBoxPaint(QPainter& painter) {
@@ -662,18 +930,99 @@ void TDebugForm::StepGroupBoxClick() {
 }
 
 void TDebugForm::StepButtonClick() {
+    if (Running()) return;
     g_debug.EditMode = kEditNone;
-    DebuggerSingleStep(); // CpuStep, recorded in the step history
+    DebugTakeSnapshot();
+    DebugStepInto(); // CpuStep, recorded in the step history and the history pane
     g_debug.ListTop = g_cpu.PC;
+    m_stopReason = StopText(LastStop(), &g_symbols);
+    UpdateStopLine();
+    UpdateSidePanes();
     StepGroupBoxClick();
 }
 
 void TDebugForm::StepBackButtonClick() {
+    if (Running()) return;
     g_debug.EditMode = kEditNone;
+    DebugTakeSnapshot();
     const std::string why = StepBack();
     if (!why.empty()) ReportWarning("Cannot step back: " + why);
     g_debug.ListTop = g_cpu.PC;
+    m_stopReason = why.empty() ? "step back" : "";
+    UpdateStopLine();
+    UpdateSidePanes();
     StepGroupBoxClick();
+}
+
+void TDebugForm::StepIntoButtonClick() {
+    StepButtonClick();
+}
+
+void TDebugForm::StepOverButtonClick() {
+    if (Running()) return;
+    StepGroupBoxClick();
+    DebugTakeSnapshot();
+    ClearLastStop();
+    if (DebugStepOver()) {
+        RunVisible(); // a call: the run loop runs it; its stop shows here
+        return;
+    }
+    g_debug.ListTop = g_cpu.PC;
+    m_stopReason = StopText(LastStop(), &g_symbols);
+    UpdateStopLine();
+    UpdateSidePanes();
+    RedrawAll();
+}
+
+void TDebugForm::StepOutButtonClick() {
+    if (Running()) return;
+    StepGroupBoxClick();
+    DebugStepOut();
+    RunVisible();
+}
+
+void TDebugForm::RunButtonClick() {
+    if (Running()) return;
+    StepGroupBoxClick();
+    RunVisible();
+}
+
+void TDebugForm::PauseButtonClick() {
+    if (!Running()) return;
+    DebugCancelStep();
+    DebugPause();
+    Stopped();
+}
+
+void TDebugForm::ToggleBreakpointAtTop() {
+    BreakToggle(g_debug.ListTop);
+    UpdateSidePanes();
+    Redraw(kListPane);
+}
+
+void TDebugForm::BreakAddButtonClick() {
+    std::string error;
+    if (BreakLineAdd(Latin1(BreakEdit->text()), error) != 0) {
+        BreakEdit->clear();
+        MessageLabel->clear();
+    } else {
+        MessageLabel->setText(QString::fromStdString(error));
+    }
+    UpdateSidePanes();
+    Redraw(kListPane);
+}
+
+void TDebugForm::BreakRemoveButtonClick() {
+    const QTreeWidgetItem* item = BreakList->currentItem();
+    if (!item) return;
+    BreakItemRemove(item->data(0, Qt::UserRole).toInt());
+    UpdateSidePanes();
+    Redraw(kListPane);
+}
+
+void TDebugForm::BreakListItemChanged(int id, bool enabled) {
+    BreakItemEnable(id, enabled);
+    Redraw(kListPane);
 }
 
 void TDebugForm::TraceGroupBoxClick() {
@@ -686,6 +1035,9 @@ void TDebugForm::TraceButtonClick() {
     if (n > 0) {
         g_run.BreakAddress = -1;
         g_run.StepCount = n;
+        DebugTakeSnapshot();
+        ClearLastStop();
+        m_keepMarks = true;
         hide();
     }
 }
@@ -703,6 +1055,9 @@ void TDebugForm::BpButtonClick() {
     BpGroupBoxClick();
     g_run.BreakAddress = a;
     g_run.StepCount = -1;
+    DebugTakeSnapshot();
+    ClearLastStop();
+    m_keepMarks = true;
     hide();
 }
 

@@ -1,6 +1,7 @@
 // The desktop program: the command line and the working folder, the calculator window, then
 // the debug window, then the event loop until the calculator window closes.
 #include "host/qt/Main.h"
+#include "debug/Symbols.h"
 #include "debug/qt/Debug.h"
 #include "host/Report.h"
 #include "host/Rewind.h"
@@ -11,6 +12,7 @@
 #include "BuildInfo.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QString>
 
 // Every message of the program: a warning box with one OK button; the program goes on.
@@ -32,6 +34,14 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QString::fromUtf8(kAppId));
     if (const auto status = EnterChosenFolder()) return *status;
     SeedDefaultFiles(DefaultFileFolders(ProgramFile()));
+
+    // The firmware's names for the debug window, when the folder has them.
+    if (QFile::exists(QString::fromLatin1(kDefaultSymbolFile))) {
+        std::string error;
+        if (!LoadSymbols(kDefaultSymbolFile, error))
+            ReportWarning(std::string("Failed to load the file ") + kDefaultSymbolFile + ": " +
+                          error);
+    }
 
     TMainForm mainForm;
     // The debug window starts hidden; F3 in the calculator window and a stop of the run loop
