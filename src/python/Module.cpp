@@ -3,6 +3,8 @@
 // at module level: the start-up, runs and keys of the session (host/Session.h), the registers,
 // flags and memories, the LCD, the dump. The memories are views straight onto the machine's own
 // arrays, so a write is seen by the next step.
+#include "ModuleParts.h"
+
 #include "core/Cpu.h"
 #include "core/SpecialRegs.h"
 #include "debug/DebugPanes.h"
@@ -36,6 +38,13 @@ namespace {
 std::vector<std::string> g_warnings;
 } // namespace
 
+std::string_view BufferBytes(const py::buffer& data, std::string& storage) {
+    const py::buffer_info info = data.request();
+    storage.assign(static_cast<const char*>(info.ptr),
+                   static_cast<size_t>(info.size * info.itemsize));
+    return storage;
+}
+
 // Every message the core has for the user is kept for the function that caused it.
 void ReportWarning(std::string_view text) {
     g_warnings.emplace_back(text);
@@ -66,13 +75,6 @@ std::vector<std::string> TakeWarnings() {
     std::vector<std::string> taken;
     taken.swap(g_warnings);
     return taken;
-}
-
-std::string_view BufferBytes(const py::buffer& data, std::string& storage) {
-    const py::buffer_info info = data.request();
-    storage.assign(static_cast<const char*>(info.ptr),
-                   static_cast<size_t>(info.size * info.itemsize));
-    return storage;
 }
 
 py::memoryview View(uint8_t* bytes, size_t size, bool readonly = false) {
@@ -449,4 +451,5 @@ tap/type/press/release, and read or change registers, flags and memories at any 
     BindRuns(m);
     BindState(m);
     BindDisplay(m);
+    BindTools(m);
 }
