@@ -139,3 +139,99 @@ def save_images(folder: Optional[_Path] = None) -> None:
     """Write ram.bin and register.bin as the program does at close, into FOLDER or the folder
     of start() (the current directory after start_from()). Raises OSError if one could not
     be written."""
+
+# --- Disassembler and assemblers ----------------------------------------------------------------
+
+class Instruction:
+    """One instruction as the disassembler reads it (see disassemble)."""
+
+    @property
+    def address(self) -> int:
+        """Its code address: below 0x1800 an internal-ROM word, above an external byte."""
+    @property
+    def next(self) -> int:
+        """Where PC stands once the instruction's bytes are read: the next instruction."""
+    @property
+    def length(self) -> int:
+        """Its bytes, 1 to 3 (an internal-ROM word holds 3 whatever the length)."""
+    @property
+    def bytes(self) -> bytes:
+        """Its bytes in storage order (length of them)."""
+    @property
+    def index(self) -> int:
+        """The opcode index, 0 to 735, that selects its handler."""
+    @property
+    def mnemonic(self) -> str:
+        """The mnemonic as the listing writes it ("stlm" included)."""
+    @property
+    def operands(self) -> str:
+        """The operand text as the listing writes it (empty for none)."""
+    @property
+    def text(self) -> str:
+        """Mnemonic and operands, one blank between: a line assemble() takes."""
+    @property
+    def row(self) -> str:
+        """The listing row: address, mnemonic from column 6, operands from column 12."""
+
+def disassemble(address: int, count: int = 1) -> list[Instruction]:
+    """Up to COUNT instructions from ADDRESS on, each where the one before ended, as
+    Instruction records; the walk stops after the instruction at which the address wraps past
+    0xFFFF. Reads the code memories only: PC and the rest of the machine stay as they are."""
+
+class ProgramError:
+    """One error of the assembler: where and what."""
+
+    @property
+    def line(self) -> int:
+        """The 1-based source line."""
+    @property
+    def column(self) -> int:
+        """The 1-based column at which the assembler stopped (one past the end of the line
+        when the line ended too early)."""
+    @property
+    def message(self) -> str:
+        """What is wrong."""
+
+class AssemblyError(ValueError):
+    """A line or a program the assembler refused. str() shows each error with its source line
+    and a caret under the column; .errors lists them as ProgramError records."""
+
+    errors: list[ProgramError]
+
+def assemble(line: str, page: int = 0) -> bytes:
+    """The bytes of one line of the listing's notation (an instruction, or db with up to three
+    bytes; an empty line or a comment gives b""). PAGE is the address the bytes will be stored
+    at: the short jumps (sjmp, scal) must stay in its 256-address page. Raises AssemblyError
+    with the column at which the assembler stopped."""
+
+class Program:
+    """An assembled program (see assemble_program)."""
+
+    @property
+    def rom(self) -> bytes:
+        """The internal ROM image (rom0.bin): 6144 words of 3 bytes, unused bytes 0."""
+    @property
+    def ext(self) -> bytes:
+        """The external memory image (rom1.bin): 32768 bytes, unused bytes 0."""
+    @property
+    def listing(self) -> str:
+        """The listing as velmora-asm -l writes it: address, bytes, source line."""
+
+def assemble_program(source: str) -> Program:
+    """Assemble a whole program as velmora-asm does (labels, equ, org, db/dw, expressions).
+    Returns a Program whose rom and ext go to start_from(rom0=..., rom1=...). Raises
+    AssemblyError listing every error (up to a few dozen) with its line and column."""
+
+# --- Save states ----------------------------------------------------------------------------------
+
+def save_state() -> bytes:
+    """The whole machine as the bytes of a state file (the format of velmora-headless
+    --save-state and the desktop program's slots), with the STEPS and CYCLES counts of the
+    dump."""
+
+def load_state(state: _Bytes) -> list[str]:
+    """Replace the machine with a state from save_state() or a state file's bytes. Every part
+    is checked first: a damaged or foreign state raises ValueError and changes nothing. The
+    code images stay those of the machine; returns the warnings (a state saved with other code
+    images, or at another oscillator frequency) as a list of strings. The emulated clock of
+    elapsed_ms() goes on; STEPS and CYCLES continue from the state's."""
