@@ -73,19 +73,41 @@ struct CpuState {
 
 extern CpuState g_cpu;
 
+// --- Watchpoints on RAM ---------------------------------------------------------------------
+// While a watchpoint on RAM is set (debug/Break.h), the RAM accesses of instructions are
+// reported to the break engine: On has bit 0 set for writes, bit 1 for reads. The engine keeps
+// the first watched access of a step. With no watchpoint, an access costs one test of On.
+struct RamWatchState {
+    uint8_t On = 0;
+    uint8_t Hit = 0; // a watched access was noted in this step
+    bool Read = false;
+    uint16_t Address = 0;
+    uint8_t Old = 0, New = 0;
+};
+extern RamWatchState g_ramWatch;
+[[gnu::cold]] void RamWatchWrite(uint16_t address, uint8_t value);
+[[gnu::cold]] void RamWatchRead(uint16_t address);
+
 // --- Memory areas ---------------------------------------------------------------------------
 // Area 0 reads external memory and ignores writes, area 3 is RAM, areas 1 and 2 read 0xFF and
 // swallow writes. Addresses wrap to the size of the memory.
 VELMORA_HOT_INLINE uint8_t MemRead(uint8_t area, uint16_t address) {
     switch (area & 3) {
     case 0: return g_cpu.Ext[address & 0x7FFF];
-    case 3: return g_cpu.Ram[address & 0x1FFF];
+    case 3:
+        if (g_ramWatch.On & 2) [[unlikely]]
+            RamWatchRead(address & 0x1FFF);
+        return g_cpu.Ram[address & 0x1FFF];
     default: return 0xFF;
     }
 }
 
 VELMORA_HOT_INLINE void MemWrite(uint8_t area, uint16_t address, uint8_t value) {
-    if ((area & 3) == 3) g_cpu.Ram[address & 0x1FFF] = value;
+    if ((area & 3) == 3) {
+        if (g_ramWatch.On & 1) [[unlikely]]
+            RamWatchWrite(address & 0x1FFF, value);
+        g_cpu.Ram[address & 0x1FFF] = value;
+    }
 }
 
 // --- Pointer registers ----------------------------------------------------------------------

@@ -2,6 +2,7 @@
 #include "core/Machine.h"
 
 #include "core/Cpu.h"
+#include "debug/Break.h"
 #include "host/Rewind.h"
 #include "host/RunLoop.h"
 #include "periph/Keyboard.h"
@@ -14,4 +15,5 @@ void ResetMachine() {
     g_pacedKeys = PacedKeyState{};
     g_run = RunState{};
     RewindClear();
+    BreakReset();
 }

@@ -13,6 +13,10 @@
 
 RewindState g_rewind;
 
+// The debugger's step history (debug/Break.h; its History would clash with the one here).
+void HistoryClear();
+void HistoryDropLast();
+
 namespace {
 enum class ImageKind : uint8_t {
     Periodic,  // every 100 ms of emulated time, at the start of a run tick
@@ -317,6 +321,7 @@ std::string StepBack() {
     if (item.Kind != ItemKind::DebugStep && made > 1) Record(ItemKind::Steps, made - 1);
     RestoreMachine(result);
     g_pacedKeys.Seen = seen;
+    HistoryDropLast(); // the step undone leaves the debugger's step history
     return {};
 }
 
@@ -334,6 +339,7 @@ bool RewindBack() {
     // here on the history replays with it.
     if (Info(i).Code != h.Code) Keep(ImageKind::Anchor);
     RefreshLcd();
+    HistoryClear(); // the steps it held are not the ones that led here
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include "host/RunLoop.h"
 
 #include "core/Cpu.h"
+#include "debug/Break.h"
 #include "host/Rewind.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
@@ -35,21 +36,36 @@ struct TickEnd {
 // very same machine code (two copies, executing the same instructions, differed by 5-8 % from
 // code placement alone); it takes and returns the counters by value, which keeps them in
 // registers.
-template <bool kCount>
+// With kTrail the steps are entered in the debugger's step history (debug/Break.h), its count
+// kept in a local as the balance is.
+template <bool kCount, bool kTrail>
 [[gnu::noinline, gnu::flatten]] TickEnd TickSteps(LcdCounters lcd, int32_t balance) {
     CpuState& c = g_cpu;
     [[maybe_unused]] int64_t steps = 0;
+    [[maybe_unused]] uint32_t entered = g_history.Count;
     while (balance > 0) {
+        [[maybe_unused]] const uint16_t pc = c.PC;
         c.StepCycles = 0;
         CpuStep();
         LcdStepOn(lcd);
         balance -= c.StepCycles;
         if constexpr (kCount) ++steps;
+        if constexpr (kTrail) {
+            g_history.Ring[entered % kHistorySteps] = {pc, c.F,
+                                                       static_cast<uint16_t>(c.StepCycles)};
+            ++entered;
+        }
     }
+    if constexpr (kTrail) g_history.Count = entered;
     return {balance, lcd, steps};
 }
 
-template <bool kHistory> void StopLoop() {
+template <bool kTrail> TickEnd TickStepsCounted(bool count, LcdCounters lcd, int32_t balance) {
+    return count ? TickSteps<true, kTrail>(lcd, balance) : TickSteps<false, kTrail>(lcd, balance);
+}
+
+template <bool kHistory> void StopLoop(StopKind why) {
+    if (why != StopKind::None) BreakNoteLoopStop(why);
     g_run.StopRequest = 1;
     if constexpr (kHistory) RewindBalance(g_cpu.CycleBalance, 0);
     g_cpu.CycleBalance = 0;
@@ -85,17 +101,16 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
         return;
     }
     if constexpr (kHistory) RewindTickSteps(c.CycleBalance);
-    if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0) {
+    const bool armed = BreakArmed();
+    if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0 && !armed) {
         LcdState& l = g_lcd;
         const LcdCounters lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
         const int32_t start = c.CycleBalance;
-        TickEnd end;
+        const TickEnd end = g_history.On ? TickStepsCounted<true>(r.CountSteps, lcd, start)
+                                         : TickStepsCounted<false>(r.CountSteps, lcd, start);
         if (r.CountSteps) {
-            end = TickSteps<true>(lcd, start);
             r.StepsRun += end.Steps;
             r.CyclesRun += start - end.Balance; // the cycles of the steps: what the balance lost
-        } else {
-            end = TickSteps<false>(lcd, start);
         }
         c.CycleBalance = end.Balance;
         l.RowCycles = end.Lcd.RowCycles;
@@ -105,6 +120,7 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
         return;
     }
     [[maybe_unused]] int32_t steps = 0; // counted for the history, which must know where it stops
+    if (armed) BreakSync();
     while (c.CycleBalance > 0) {
         if (r.StopRequest) {
             if constexpr (kHistory) {
@@ -116,9 +132,11 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
         }
         const uint16_t pcBefore = c.PC;
         c.StepCycles = 0;
+        if (armed) BreakBeforeStep();
         CpuStep();
         LcdStep();
         if constexpr (kHistory) ++steps;
+        if (g_history.On) HistoryEnter(pcBefore, static_cast<uint16_t>(c.StepCycles));
         if (StepHook) StepHook(pcBefore);
         if (r.CountSteps) {
             ++r.StepsRun;
@@ -127,12 +145,18 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
         c.CycleBalance -= c.StepCycles;
         if (r.StepCount > 0 && --r.StepCount == 0) {
             if constexpr (kHistory) RewindTickStopped(steps);
-            StopLoop<kHistory>();
+            StopLoop<kHistory>(StopKind::StepCount);
             return;
         }
         if (r.BreakAddress >= 0 && r.BreakAddress == c.PC) {
             if constexpr (kHistory) RewindTickStopped(steps);
-            StopLoop<kHistory>();
+            StopLoop<kHistory>(StopKind::BreakAddress);
+            return;
+        }
+        // The break engine after the run loop's own stops; its reason is already recorded.
+        if (armed && BreakAfterStep(pcBefore)) {
+            if constexpr (kHistory) RewindTickStopped(steps);
+            StopLoop<kHistory>(StopKind::None);
             return;
         }
     }
@@ -205,6 +229,7 @@ void StartEmulation() {
 }
 
 void DebuggerShown() {
+    DebugCancelStep(); // a step over, step out or run to ends with any stop
     g_run.StopRequest = 1;
     g_run.StepCount = -1;
     g_run.BreakAddress = -1;

@@ -1,6 +1,9 @@
 // Start-up, runs, key events and outputs for the programs without windows.
 #include "host/Session.h"
 
+#include "debug/Break.h"
+#include "debug/Symbols.h"
+
 #include "core/Cpu.h"
 #include "core/Machine.h"
 #include "host/Files.h"
@@ -83,19 +86,40 @@ void StartFromImages(const StartImages& images) {
 
 // --- Runs -------------------------------------------------------------------------------------
 
-void RunSteps(int64_t steps) {
+namespace {
+// The stops of the break engine end a run; the run loop's own (a step count, BreakAddress) do
+// not, as before.
+bool EngineStop(StopKind kind) {
+    switch (kind) {
+    case StopKind::Breakpoint:
+    case StopKind::Watchpoint:
+    case StopKind::StepOver:
+    case StopKind::StepOut:
+    case StopKind::RunTo: return true;
+    default: return false;
+    }
+}
+} // namespace
+
+bool RunSteps(int64_t steps) {
+    const bool armed = BreakArmed();
+    if (armed) BreakSync();
     for (int64_t i = 0; i < steps; ++i) {
         const uint16_t pcBefore = g_cpu.PC;
         g_cpu.StepCycles = 0;
+        if (armed) BreakBeforeStep();
         CpuStep();
         LcdStep();
+        if (g_history.On) HistoryEnter(pcBefore, static_cast<uint16_t>(g_cpu.StepCycles));
         if (g_session.Trace) TraceStep(pcBefore);
         ++g_run.StepsRun;
         g_run.CyclesRun += g_cpu.StepCycles;
+        if (armed && BreakAfterStep(pcBefore)) return true;
     }
+    return false;
 }
 
-void RunMs(int64_t ms) {
+bool RunMs(int64_t ms) {
     SessionState& s = g_session;
     s.Ms += ms;
     g_run.CountSteps = 1;
@@ -109,8 +133,15 @@ void RunMs(int64_t ms) {
         OnRunTimer();
         s.TickMs += kRunIntervalMs;
         if (s.TickMs % (kRunIntervalMs * kRefreshEveryTicks) == 0) OnRefreshTimer();
+        if (g_run.StopRequest && EngineStop(LastStop().Kind)) {
+            // The run ends at the stop; the time asked for beyond it is dropped.
+            s.Ms = s.TickMs;
+            StepHook = nullptr;
+            return true;
+        }
     }
     StepHook = nullptr;
+    return false;
 }
 
 void ScheduleKey(int64_t at, int32_t code, int64_t hold, int order) {
@@ -186,6 +217,8 @@ nlohmann::ordered_json DumpFields() {
         fb.push_back(kHex[b & 15]);
     }
     j["FB"] = fb;
+    // Why the processor stopped, when something stopped it (a breakpoint, a watchpoint, ...).
+    if (LastStop().Kind != StopKind::None) j["STOP"] = StopText(LastStop(), &g_symbols);
     return j;
 }
 

@@ -69,12 +69,15 @@ void StartFromImages(const StartImages& images);
 
 // --- Runs -------------------------------------------------------------------------------------
 // N steps, unpaced: step cycles := 0, CpuStep, LcdStep; counted like the steps of run ticks
-// (g_run.StepsRun and CyclesRun, the dump's STEPS and CYCLES). No emulated time passes.
-void RunSteps(int64_t steps);
+// (g_run.StepsRun and CyclesRun, the dump's STEPS and CYCLES). No emulated time passes. With
+// breakpoints or watchpoints set (debug/Break.h) the run ends at their stop: true.
+bool RunSteps(int64_t steps);
 // MS more milliseconds of emulated time: every run tick that ends within it runs (a refresh
 // tick after every 5th run tick since the start-up), each after the key events due at its
-// start. Time left over (less than a tick) counts towards the next run.
-void RunMs(int64_t ms);
+// start. Time left over (less than a tick) counts towards the next run. A stop of the break
+// engine (a breakpoint, a watchpoint, a step over or out, a run to) ends the run after its tick,
+// dropping the time asked for beyond it: true.
+bool RunMs(int64_t ms);
 
 // Key events: key CODE pressed at AT ms and released HOLD ms later (velmora-headless's --key);
 // ORDER ranks events at the same time (the position of the option), or -1 for the next number.

@@ -55,7 +55,8 @@ template <typename Counters> VELMORA_HOT_INLINE void LcdStepOn(Counters& l) {
         const uint16_t offset = static_cast<uint16_t>(l.RowCounter * (c.S7 + 1) + l.ColumnCounter);
         const uint16_t address = (c.PE & 0x40) ? static_cast<uint16_t>(c.LA + offset)
                                                : static_cast<uint16_t>(c.LA - offset);
-        if (index < kFrameBytes) g_lcd.FrameBuffer[index] = MemRead(3, address);
+        // The display transfer is not an instruction: read RAM as it is, unseen by watchpoints.
+        if (index < kFrameBytes) g_lcd.FrameBuffer[index] = c.Ram[address & (kRamBytes - 1)];
         c.StepCycles += kTransferCycles;
     }
     l.RowCycles += c.StepCycles;
