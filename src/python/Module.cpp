@@ -7,6 +7,7 @@
 
 #include "core/Cpu.h"
 #include "core/SpecialRegs.h"
+#include "debug/Break.h"
 #include "debug/DebugPanes.h"
 #include "debug/Notation.h"
 #include "host/Files.h"
@@ -36,7 +37,17 @@ namespace py = pybind11;
 
 namespace {
 std::vector<std::string> g_warnings;
+// Times and counts beyond this are refused, as velmora-headless refuses them: it keeps every
+// sum of two of them exact.
+constexpr int64_t kLargestNumber = int64_t{1} << 52;
 } // namespace
+
+int64_t CheckCount(int64_t value, const char* what) {
+    if (value < 0 || value > kLargestNumber)
+        throw py::value_error(std::string(what) + " must be from 0 to 2**52, not " +
+                              std::to_string(value));
+    return value;
+}
 
 std::string_view BufferBytes(const py::buffer& data, std::string& storage) {
     const py::buffer_info info = data.request();
@@ -51,20 +62,10 @@ void ReportWarning(std::string_view text) {
 }
 
 namespace {
-// Times and counts beyond this are refused, as velmora-headless refuses them: it keeps every
-// sum of two of them exact.
-constexpr int64_t kLargestNumber = int64_t{1} << 52;
 // Long runs go in slices of this many milliseconds, with a look for Ctrl-C between them.
 constexpr int64_t kRunSliceMs = 1000;
 // A tap holds the key, then leaves it up this long, as typing does between two characters.
 constexpr int64_t kTapGapMs = kTypePitchMs - kTypeHoldMs;
-
-int64_t CheckCount(int64_t value, const char* what) {
-    if (value < 0 || value > kLargestNumber)
-        throw py::value_error(std::string(what) + " must be from 0 to 2**52, not " +
-                              std::to_string(value));
-    return value;
-}
 
 [[noreturn]] void RaiseOsError(const std::string& text) {
     PyErr_SetString(PyExc_OSError, text.c_str());
@@ -84,6 +85,7 @@ py::memoryview View(uint8_t* bytes, size_t size, bool readonly = false) {
 // --- Start-up and runs ------------------------------------------------------------------------
 
 std::vector<std::string> Start(const std::filesystem::path& folder) {
+    CheckNotInCallback();
     g_warnings.clear();
     // Made absolute now, so that save_images() finds the same folder after a chdir.
     std::error_code ec;
@@ -95,6 +97,7 @@ std::vector<std::string> Start(const std::filesystem::path& folder) {
 void StartFrom(const py::buffer& rom0, const py::buffer& rom1, const std::optional<py::buffer>& ram,
                const std::optional<py::buffer>& registers, const std::optional<py::buffer>& keymap,
                int32_t oscFreq, int32_t selfTest) {
+    CheckNotInCallback();
     std::string rom0Bytes, rom1Bytes, ramBytes, registerBytes, keymapBytes;
     StartImages images;
     images.Rom0 = BufferBytes(rom0, rom0Bytes);
@@ -108,11 +111,15 @@ void StartFrom(const py::buffer& rom0, const py::buffer& rom1, const std::option
     StartFromImages(images);
 }
 
+// The runs forget the last stop first; a stop of the break engine ends them early (and raises
+// what a callable raised).
 void RunMsChecked(int64_t ms) {
     CheckCount(ms, "ms");
+    CheckNotInCallback();
+    ClearLastStop();
     while (ms > 0) {
         const int64_t slice = std::min(ms, kRunSliceMs);
-        RunMs(slice);
+        if (RunMs(slice)) return RaiseCallbackError();
         ms -= slice;
         if (PyErr_CheckSignals() != 0) throw py::error_already_set();
     }
@@ -120,10 +127,12 @@ void RunMsChecked(int64_t ms) {
 
 void RunStepsChecked(int64_t steps) {
     CheckCount(steps, "steps");
+    CheckNotInCallback();
+    ClearLastStop();
     constexpr int64_t kSlice = 1'000'000;
     while (steps > 0) {
         const int64_t slice = std::min(steps, kSlice);
-        RunSteps(slice);
+        if (RunSteps(slice)) return RaiseCallbackError();
         steps -= slice;
         if (PyErr_CheckSignals() != 0) throw py::error_already_set();
     }
@@ -138,11 +147,13 @@ int32_t CheckKeyCode(int64_t code) {
 void Tap(int64_t code, int64_t holdMs) {
     const int32_t key = CheckKeyCode(code);
     CheckCount(holdMs, "hold_ms");
+    CheckNotInCallback();
     ScheduleKey(g_session.Ms, key, holdMs);
     RunMsChecked(holdMs + kTapGapMs);
 }
 
 void Type(const std::string& text) {
+    CheckNotInCallback();
     const int64_t presses = ScheduleType(text, g_session.Ms + kTypeStartMs, true);
     if (presses > 0) RunMsChecked(kTypeStartMs + kTypePitchMs * presses);
 }
@@ -317,8 +328,13 @@ load the file rom0.bin") as a list of strings.)");
           R"(Start the machine from images in memory (bytes-like), each copied as its file would be
 read: its first bytes, up to the size of the memory; what is missing stays zero. No file is
 read. osc_freq is in kHz; self_test the refresh ticks of the self-test hold.)");
-    m.def("power_reset", &PowerReset,
-          "The power switch's reset: LCD controller, self-test hold, processor. Memories stay.");
+    m.def(
+        "power_reset",
+        [] {
+            CheckNotInCallback();
+            PowerReset();
+        },
+        "The power switch's reset: LCD controller, self-test hold, processor. Memories stay.");
 }
 
 // Runs, keys and the emulated clock.
@@ -452,4 +468,5 @@ tap/type/press/release, and read or change registers, flags and memories at any 
     BindState(m);
     BindDisplay(m);
     BindTools(m);
+    BindDebug(m);
 }

@@ -70,7 +70,9 @@ std::string InstructionRepr(const InstructionValue& v) {
 
 // --- Assembly -----------------------------------------------------------------------------------
 
-py::object g_assemblyError;
+// Owned by the module for the whole run of the interpreter (never released, so that nothing
+// touches it after the interpreter has ended).
+PyObject* g_assemblyError = nullptr;
 
 // The text of an error with the source line under it and a caret at its column.
 std::string Pointed(const ProgramError& e, std::string_view lineText) {
@@ -100,9 +102,9 @@ std::string_view SourceLine(std::string_view source, int line) {
                                      std::string_view source) {
     std::string message = summary;
     for (const ProgramError& e : errors) message += "\n" + Pointed(e, SourceLine(source, e.Line));
-    py::object error = g_assemblyError(message);
+    py::object error = py::handle(g_assemblyError)(message);
     error.attr("errors") = py::cast(errors);
-    PyErr_SetObject(g_assemblyError.ptr(), error.ptr());
+    PyErr_SetObject(g_assemblyError, error.ptr());
     throw py::error_already_set();
 }
 
@@ -140,6 +142,7 @@ py::bytes SaveStateBytes() {
 }
 
 std::vector<std::string> LoadStateBytes(const py::buffer& data) {
+    CheckNotInCallback();
     std::string bytes;
     BufferBytes(data, bytes);
     const StateLoadResult r = LoadState(
@@ -186,13 +189,13 @@ void BindTools(py::module_& m) {
 Instruction records; the walk stops after the instruction at which the address wraps past
 0xFFFF. Reads the code memories only: PC and the rest of the machine stay as they are.)");
 
-    g_assemblyError = py::reinterpret_steal<py::object>(PyErr_NewExceptionWithDoc(
+    g_assemblyError = PyErr_NewExceptionWithDoc(
         "velmora.AssemblyError",
         "A line or a program the assembler refused. str() shows each error with its source line "
         "and a caret under the column; .errors lists them as ProgramError records.",
-        PyExc_ValueError, nullptr));
+        PyExc_ValueError, nullptr);
     if (!g_assemblyError) throw py::error_already_set();
-    m.attr("AssemblyError") = g_assemblyError;
+    m.attr("AssemblyError") = py::handle(g_assemblyError);
     py::class_<ProgramError>(m, "ProgramError", "One error of the assembler: where and what.")
         .def_readonly("line", &ProgramError::Line, "The 1-based source line.")
         .def_readonly("column", &ProgramError::Column,
