@@ -12,8 +12,10 @@
 
 #include <pybind11/functional.h>
 #include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -262,9 +264,9 @@ std::optional<StopReason> Stop() {
 
 // --- Symbols and expressions ------------------------------------------------------------------
 
-size_t LoadSymbolFile(const std::string& path) {
+size_t LoadSymbolFile(const std::filesystem::path& path) {
     std::string error;
-    if (!LoadSymbols(path, error)) {
+    if (!LoadSymbols(path.string(), error)) {
         if (error.rfind("cannot read", 0) == 0) {
             PyErr_SetString(PyExc_OSError, error.c_str());
             throw py::error_already_set();
@@ -466,9 +468,9 @@ time. True when it stopped.)");
     m.def("clear_history", &HistoryClear, "Forget the step history.");
 
     m.def("load_symbols", &LoadSymbolFile, py::arg("path"),
-          R"(Load a symbol file (velmora-asm -s writes one: "ADDRESS NAME" a line), replacing the
-symbols; returns how many. OSError if it cannot be read, ValueError for a malformed line (the
-symbols are then empty).)");
+          R"(Load a symbol file ("ADDRESS NAME" a line, the address as four hexadecimal digits),
+replacing the symbols; returns how many. OSError if it cannot be read, ValueError for a
+malformed line (the symbols are then empty).)");
     m.def(
         "add_symbol",
         [](const std::string& name, int64_t address) { g_symbols.Add(CodeAddress(address), name); },

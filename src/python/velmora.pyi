@@ -6,7 +6,7 @@ tap/type/press/release, and read or change registers, flags and memories at any 
 """
 
 import os
-from collections.abc import Iterator
+from collections.abc import Callable, Iterator
 from typing import Any, Optional, Union
 
 _Path = Union[str, os.PathLike[str]]
@@ -235,3 +235,235 @@ def load_state(state: _Bytes) -> list[str]:
     code images stay those of the machine; returns the warnings (a state saved with other code
     images, or at another oscillator frequency) as a list of strings. The emulated clock of
     elapsed_ms() goes on; STEPS and CYCLES continue from the state's."""
+
+# --- Breakpoints, watchpoints, stepping, symbols ------------------------------------------------
+
+class Breakpoint:
+    """A breakpoint (see set_breakpoint)."""
+
+    @property
+    def id(self) -> int:
+        """Its number, given when it was set."""
+    @property
+    def address(self) -> int:
+        """The code address it watches."""
+    @property
+    def enabled(self) -> bool:
+        """Whether it is checked."""
+    @property
+    def condition(self) -> str:
+        """The condition as given (empty: always)."""
+    @property
+    def ignore(self) -> int:
+        """Hits still to pass over."""
+    @property
+    def hits(self) -> int:
+        """Times reached with the condition holding (this hit included)."""
+    @property
+    def log(self) -> Optional[str]:
+        """The log line's format of a logging breakpoint, else None."""
+    @property
+    def has_callback(self) -> bool:
+        """Whether a callable decides on its hits."""
+
+class Watchpoint:
+    """A watchpoint (see set_watchpoint)."""
+
+    @property
+    def id(self) -> int:
+        """Its number, given when it was set (one counter with the breakpoints)."""
+    @property
+    def area(self) -> str:
+        """'ram', 'reg' (the register file) or 'special' (a special register)."""
+    @property
+    def first(self) -> int:
+        """First address or register number (for 'special', the register's index)."""
+    @property
+    def last(self) -> int:
+        """Last address or register number, inclusive."""
+    @property
+    def access(self) -> str:
+        """'w' (a write that changes a byte), 'r' (a read, RAM only) or 'rw'."""
+    @property
+    def enabled(self) -> bool:
+        """Whether it is checked."""
+    @property
+    def hits(self) -> int:
+        """Times it was hit."""
+    @property
+    def has_callback(self) -> bool:
+        """Whether a callable decides on its hits."""
+    @property
+    def text(self) -> str:
+        """As the debugger lists it: 'RAM 0180-0189 w', 'R05 rw', 'KC w'."""
+
+class Stop:
+    """Why the processor stopped (see last_stop)."""
+
+    @property
+    def kind(self) -> str:
+        """'breakpoint', 'watchpoint', 'step_over', 'step_out', 'run_to', 'step', 'pause',
+        'step_count' or 'break_address'."""
+    @property
+    def id(self) -> int:
+        """The breakpoint's or watchpoint's id."""
+    @property
+    def pc(self) -> int:
+        """PC at the stop."""
+    @property
+    def area(self) -> str:
+        """Watchpoints: 'ram', 'reg' or 'special'."""
+    @property
+    def address(self) -> int:
+        """Watchpoints: the byte address, register number or special register's index."""
+    @property
+    def old(self) -> int:
+        """Watchpoints: the value before the step."""
+    @property
+    def new(self) -> int:
+        """Watchpoints: the value after it."""
+    @property
+    def access_pc(self) -> int:
+        """Watchpoints: the address of the instruction that wrote or read."""
+    @property
+    def read(self) -> bool:
+        """Watchpoints: a read rather than a write."""
+    @property
+    def text(self) -> str:
+        """The reason as the dump's STOP says it: 'breakpoint 2 at loop+3 (1A2B)'."""
+
+class Frame:
+    """One return address on the stack (see call_stack)."""
+
+    @property
+    def stack_address(self) -> int:
+        """Where the return address lies in RAM (its high byte)."""
+    @property
+    def return_address(self) -> int:
+        """Where the routine returns."""
+    @property
+    def call_site(self) -> int:
+        """The call (or trp) that pushed it."""
+
+class HistoryEntry:
+    """One executed step (see history)."""
+
+    @property
+    def pc(self) -> int:
+        """The address of the step's instruction."""
+    @property
+    def f(self) -> int:
+        """The flags after it."""
+    @property
+    def cycles(self) -> int:
+        """Its cycles."""
+
+def set_breakpoint(
+    address: Union[int, str],
+    condition: str = "",
+    *,
+    ignore: int = 0,
+    log: Optional[str] = None,
+    callback: Optional[Callable[[Breakpoint], object]] = None,
+    enabled: bool = True,
+) -> int:
+    """Set a breakpoint at a code ADDRESS (a number, or a text: a symbol, name+N, or a
+    hexadecimal number) and return its id. It is hit when PC reaches the address after a step,
+    CONDITION (an expression: "R[5] == 3 && Z") holds and IGNORE earlier hits have passed. A
+    hit stops the run (run_ms and the rest return early; last_stop() says why), or with LOG (a
+    line with {expression} fields) appends a line to break_log() and goes on. With CALLBACK,
+    the callable decides: callback(bp: Breakpoint) is called on each hit and a true value
+    stops, anything else goes on. An exception in it stops the run and is raised by the run
+    function."""
+
+def remove_breakpoint(id: int) -> None:
+    """Remove a breakpoint (KeyError if there is none with that id)."""
+
+def enable_breakpoint(id: int, enabled: bool = True) -> None:
+    """Enable or disable a breakpoint (KeyError if there is none with that id)."""
+
+def breakpoints() -> list[Breakpoint]:
+    """The breakpoints, in the order set."""
+
+def clear_breakpoints() -> None:
+    """Remove every breakpoint."""
+
+def break_log() -> list[str]:
+    """The lines of logging breakpoints, oldest first (the last 1000)."""
+
+def clear_break_log() -> None:
+    """Forget the lines of break_log()."""
+
+def set_watchpoint(
+    spec: str,
+    *,
+    callback: Optional[Callable[[Watchpoint, Stop], object]] = None,
+    enabled: bool = True,
+) -> int:
+    """Set a watchpoint and return its id. SPEC as the debugger takes it: "ram:0180",
+    "ram:0180-0189:rw" (RAM, hexadecimal or symbols; :r, :w or :rw, w by default), "reg:r5" or
+    "reg:05-07" (the register file), or a special register's name ("KC", "IE:w"). A write is
+    seen when it changes the byte; reads are watched in RAM only. A hit stops the run, or with
+    CALLBACK the callable decides: callback(wp: Watchpoint, stop: Stop) gets the old and new
+    values in stop; a true value stops."""
+
+def remove_watchpoint(id: int) -> None:
+    """Remove a watchpoint (KeyError if there is none with that id)."""
+
+def enable_watchpoint(id: int, enabled: bool = True) -> None:
+    """Enable or disable a watchpoint (KeyError if there is none with that id)."""
+
+def watchpoints() -> list[Watchpoint]:
+    """The watchpoints, in the order set."""
+
+def clear_watchpoints() -> None:
+    """Remove every watchpoint."""
+
+def step_over(timeout_ms: int = 10000) -> bool:
+    """Step over the instruction at PC: a call (cal, scal) or trp runs until it has returned,
+    any other instruction is one step. Runs paced, as run_ms, for at most TIMEOUT_MS of
+    emulated time. True when it stopped (done, or at a breakpoint or watchpoint on the way:
+    see last_stop()); False when the time ran out."""
+
+def step_out(timeout_ms: int = 10000) -> bool:
+    """Run until a return takes the processor out of the routine it is in (or a breakpoint or
+    watchpoint stops it), for at most TIMEOUT_MS of emulated time. True when it stopped."""
+
+def run_to(address: Union[int, str], timeout_ms: int = 10000) -> bool:
+    """Run until PC reaches ADDRESS (a number or a text as set_breakpoint takes) after at
+    least one step, or a breakpoint or watchpoint stops it, for at most TIMEOUT_MS of emulated
+    time. True when it stopped."""
+
+def last_stop() -> Optional[Stop]:
+    """Why the last run stopped, as a Stop, or None when it ran to its end. Every run (run_ms,
+    run_steps, tap, type, step_over, step_out, run_to) forgets the stop before it."""
+
+def call_stack(max_depth: int = 64) -> list[Frame]:
+    """The return addresses on the stack, innermost first, as Frame records."""
+
+def history(count: int = 4096) -> list[HistoryEntry]:
+    """The last COUNT executed steps (at most 4096), oldest first, as HistoryEntry records."""
+
+def clear_history() -> None:
+    """Forget the step history."""
+
+def load_symbols(path: _Path) -> int:
+    """Load a symbol file ("ADDRESS NAME" a line, the address as four hexadecimal digits),
+    replacing the symbols; returns how many. OSError if it cannot be read, ValueError for a
+    malformed line (the symbols are then empty)."""
+
+def add_symbol(name: str, address: int) -> None:
+    """Name a code address."""
+
+def clear_symbols() -> None:
+    """Forget every symbol."""
+
+def symbols() -> dict[str, int]:
+    """The symbols as a dict of name to address, by address."""
+
+def describe(address: int) -> str:
+    """An address through the symbols: 'name', 'name+1A', or '' with no symbol near below."""
+
+def evaluate(expression: str) -> int:
+    """The value of a debugger expression on the machine as it stands: registers, flags, R[n],
+    M[addr] or M[area:addr], numbers, symbols, and C's operators ("SP - 2", "R[5] & 0x0F")."""
