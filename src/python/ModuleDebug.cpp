@@ -214,8 +214,6 @@ std::vector<WatchpointValue> WatchpointList() {
 // slices with a look for Ctrl-C between them. True when the processor stopped (at the step's end,
 // or at a breakpoint or watchpoint on the way); false when the time ran out (the step is dropped).
 bool RunArmed(int64_t timeoutMs) {
-    CheckCount(timeoutMs, "timeout_ms");
-    CheckNotInCallback();
     while (timeoutMs > 0) {
         const int64_t slice = std::min<int64_t>(timeoutMs, 1000);
         if (RunMs(slice)) {
@@ -244,6 +242,8 @@ bool StepOver(int64_t timeoutMs) {
 }
 
 bool StepOut(int64_t timeoutMs) {
+    CheckCount(timeoutMs, "timeout_ms");
+    CheckNotInCallback();
     ClearLastStop();
     DebugStepOut();
     return RunArmed(timeoutMs);
@@ -251,6 +251,8 @@ bool StepOut(int64_t timeoutMs) {
 
 bool RunTo(const AddressArg& address, int64_t timeoutMs) {
     const uint16_t to = CodeAddress(address);
+    CheckCount(timeoutMs, "timeout_ms");
+    CheckNotInCallback();
     ClearLastStop();
     DebugRunTo(to);
     return RunArmed(timeoutMs);

@@ -170,13 +170,17 @@ class Callbacks(unittest.TestCase):
     def test_the_machine_cannot_be_run_from_a_callable(self):
         for inner in [lambda: velmora.run_ms(10), lambda: velmora.run_steps(1),
                       lambda: velmora.start_from(), lambda: velmora.tap(5),
-                      lambda: velmora.load_state(velmora.save_state())]:
+                      lambda: velmora.load_state(velmora.save_state()),
+                      lambda: velmora.step_out(), lambda: velmora.run_to(START)]:
             with self.subTest():
                 start()
                 velmora.set_breakpoint(SUB, callback=lambda bp, inner=inner: inner())
                 with self.assertRaises(ValueError):
                     velmora.run_ms(100)
                 self.assertEqual(velmora.reg["PC"], SUB)
+                velmora.clear_breakpoints()
+                velmora.run_ms(20)  # no step was left armed
+                self.assertIsNone(velmora.last_stop())
 
     def test_watchpoints_hand_the_values_to_the_callable(self):
         seen = []
