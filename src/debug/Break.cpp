@@ -131,7 +131,7 @@ bool WatchFires(Watchpoint& w, const StopReason& r) {
 bool CheckRegisterWatches(uint16_t pcBefore) {
     Engine& e = E();
     const CpuState& c = g_cpu;
-    bool stop = false;
+    bool stop = false, any = false;
     for (Watchpoint& w : e.Watches) {
         if (!w.Enabled || w.Area == WatchArea::Ram) continue;
         StopReason r;
@@ -159,14 +159,24 @@ bool CheckRegisterWatches(uint16_t pcBefore) {
                 changed = true;
             }
         }
-        if (changed && WatchFires(w, r)) {
-            SetStop(r);
-            stop = true;
+        if (changed) {
+            any = true;
+            if (WatchFires(w, r)) {
+                SetStop(r);
+                stop = true;
+            }
         }
     }
-    std::memcpy(e.RegShadow.data(), c.R, kRegBytes);
-    for (int i = 0; i < kSpecialRegCount; ++i)
-        e.SpecialShadow[i] = SpecialRegValue(static_cast<SpecialReg>(i));
+    // The shadow follows the bytes watched, and only those (the rest is not looked at), once
+    // every watchpoint has compared: two may watch one byte.
+    if (any)
+        for (const Watchpoint& w : e.Watches) {
+            if (!w.Enabled || w.Area == WatchArea::Ram) continue;
+            if (w.Area == WatchArea::Register)
+                std::memcpy(&e.RegShadow[w.First], &c.R[w.First], w.Last - w.First + 1u);
+            else
+                e.SpecialShadow[w.First] = SpecialRegValue(static_cast<SpecialReg>(w.First));
+        }
     return stop;
 }
 
@@ -310,9 +320,12 @@ std::string_view TrimView(std::string_view s) {
 
 // --- The hooks of the memory access ---------------------------------------------------------
 
+// The first watched write of a step is kept, unless it left its byte as it was and a later one
+// of the same step (a run of bytes stored at once) changes one: that one tells more.
 void RamWatchWrite(uint16_t address, uint8_t value) {
     RamWatchState& rw = g_ramWatch;
-    if (rw.Hit || !MapTest(E().RamWriteMap.data(), address)) return;
+    if (!MapTest(E().RamWriteMap.data(), address)) return;
+    if (rw.Hit && (rw.Read || rw.Old != rw.New || g_cpu.Ram[address] == value)) return;
     rw.Hit = 1;
     rw.Read = false;
     rw.Address = address;
@@ -405,6 +418,10 @@ bool BreakParse(std::string_view text, Breakpoint& bp, std::string& error) {
     std::string_view address = text, condition;
     // "ADDR if COND" (the word if, any case, between blanks) or "ADDR:COND".
     const std::string lower = Lower(text);
+    if (lower.size() >= 3 && lower.substr(lower.size() - 3) == " if") {
+        error = "a condition is missing after the address";
+        return false;
+    }
     const size_t ifAt = lower.find(" if ");
     const size_t colon = text.find(':');
     if (ifAt != std::string::npos && (colon == std::string_view::npos || ifAt < colon)) {

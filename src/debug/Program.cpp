@@ -282,11 +282,26 @@ public:
                          [](const ProgramError& a, const ProgramError& b) {
                              return a.Line != b.Line ? a.Line < b.Line : a.Column < b.Column;
                          });
-        if (image_.Errors.empty()) MakeListing();
+        if (image_.Errors.empty()) {
+            MakeListing();
+            CollectLabels();
+        }
         return std::move(image_);
     }
 
 private:
+    void CollectLabels() {
+        for (const Line& line : lines_) {
+            if (line.Label.empty()) continue;
+            const auto it = symbols_.find(line.Label);
+            if (it == symbols_.end() || !it->second.IsLabel || it->second.Def != &line) continue;
+            image_.Labels.push_back({static_cast<uint16_t>(it->second.Value & 0xFFFF), line.Label});
+        }
+        std::stable_sort(
+            image_.Labels.begin(), image_.Labels.end(),
+            [](const ProgramLabel& a, const ProgramLabel& b) { return a.Address < b.Address; });
+    }
+
     bool Full() const { return static_cast<int>(image_.Errors.size()) >= kMaxErrors; }
 
     bool Error(const Line& line, int column, std::string message) {

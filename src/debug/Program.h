@@ -13,11 +13,19 @@ struct ProgramError {
     std::string Message;
 };
 
+// A label of the program and the code address it stands for.
+struct ProgramLabel {
+    uint16_t Address;
+    std::string Name;
+};
+
 struct ProgramImage {
     std::vector<uint8_t> Rom;         // rom0.bin: 6144 words of 3 bytes, unused bytes 0
     std::vector<uint8_t> Ext;         // rom1.bin: 32768 bytes, unused bytes 0
     std::string Listing;              // address, bytes and source line, one row per line
     std::vector<ProgramError> Errors; // empty on success
+    std::vector<ProgramLabel> Labels; // on success: every label (not equ), by address, then
+                                      // in source order
     bool Ok() const { return Errors.empty(); }
 };
 

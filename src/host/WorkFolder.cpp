@@ -4,6 +4,7 @@
 #include "BuildInfo.h"
 #include "host/Report.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -135,8 +136,15 @@ std::vector<fs::path> DefaultFileFolders(const fs::path& program) {
 
 std::vector<std::string> SeedDefaultFiles(const std::vector<fs::path>& folders) {
     std::vector<std::string> copied;
-    for (const char* name : kDefaultFiles) {
+    std::vector<const char*> names(kDefaultFiles.begin(), kDefaultFiles.end());
+    names.push_back(kDefaultSymbolFile);
+    for (const char* name : names) {
         if (IsPresent(name)) continue;
+        // The default firmware's symbols name nothing in other firmware: they come only with it.
+        if (std::string_view(name) == kDefaultSymbolFile &&
+            (std::find(copied.begin(), copied.end(), "rom0.bin") == copied.end() ||
+             std::find(copied.begin(), copied.end(), "rom1.bin") == copied.end()))
+            continue;
         for (const fs::path& folder : folders) {
             const fs::path source = folder / name;
             if (!IsRegularFile(source)) continue;

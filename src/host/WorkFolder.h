@@ -16,6 +16,10 @@
 inline constexpr std::array<const char*, 4> kDefaultFiles = {"rom0.bin", "rom1.bin", "face.bmp",
                                                              "keymap.dat"};
 
+// The default firmware's symbol file: given to a working folder only together with the default
+// firmware (when rom0.bin and rom1.bin were both copied in), since it names nothing in another.
+inline constexpr const char* kDefaultSymbolFile = "symbols.sym";
+
 // Reads an environment variable: null when it is not set. std::getenv in the programs.
 using EnvLookup = std::function<const char*(const char* name)>;
 
@@ -42,7 +46,8 @@ std::filesystem::path ProgramFile();
 std::vector<std::filesystem::path> DefaultFileFolders(const std::filesystem::path& program);
 
 // Copies each of kDefaultFiles that the current directory lacks from the first of FOLDERS that
-// has it. A name that is present in any form (a file, a folder, even a dangling link) is never
-// touched. A copy appears whole or not at all. A copy that fails is reported ("Failed to save
-// the file NAME") and the others go on. Returns the names copied.
+// has it, and kDefaultSymbolFile with the default firmware. A name that is present in any form (a
+// file, a folder, even a dangling link) is never touched. A copy appears whole or not at all. A
+// copy that fails is reported ("Failed to save the file NAME") and the others go on. Returns the
+// names copied.
 std::vector<std::string> SeedDefaultFiles(const std::vector<std::filesystem::path>& folders);

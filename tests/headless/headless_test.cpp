@@ -147,8 +147,9 @@ TEST_F(Runner, BadOptionsExitTwoWithUsageAndRunNothing) {
 TEST_F(Runner, HelpPrintsUsageAndSucceeds) {
     const Result r = Run("--help");
     EXPECT_EQ(r.status, 0);
-    for (const char* option : {"--set", "--steps", "--ms", "--key", "--type", "--dump", "--save",
-                               "--trace", "--lcd-png", "--lcd-text", "--help"})
+    for (const char* option :
+         {"--set", "--steps", "--ms", "--key", "--type", "--dump", "--save", "--trace", "--lcd-png",
+          "--lcd-text", "--break", "--watch", "--log", "--symbols", "--history", "--help"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
     EXPECT_TRUE(r.err.empty());
 }
@@ -461,5 +462,78 @@ TEST_F(Runner, AStateThatCannotBeWrittenExitsOne) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(Lines(r.out).size(), 1u); // the run and its outputs happened
     EXPECT_EQ(Lines(r.err), std::vector<std::string>{"Failed to save the file no/such/dir/s.vst"});
+}
+
+// --- The debugger's options (nops everywhere: PC counts the steps in the internal ROM) --------
+
+TEST_F(Runner, BreakStopsTheRunAndTheDumpSaysWhy) {
+    Firmware();
+    for (const char* run : {"--ms 100", "--steps 100000"}) {
+        const Result r = Run(std::string(run) + " --break 0010 --break 0020 --dump --save");
+        EXPECT_EQ(r.status, 0) << run << r.err;
+        const auto dump = nlohmann::ordered_json::parse(Lines(r.out).at(0));
+        EXPECT_EQ(dump["PC"], 0x10) << run;
+        EXPECT_EQ(dump["STEPS"], 16) << run;
+        EXPECT_EQ(dump["STOP"], "breakpoint 1 at 0010") << run;
+        EXPECT_EQ(r.err, "velmora-headless: stopped: breakpoint 1 at 0010\n") << run;
+        EXPECT_TRUE(fs::exists(dir_ / "ram.bin")) << run; // the outputs are written at the stop
+    }
+    // A condition: the first arrival at which it holds. Without a stop the dump has no STOP.
+    auto dump = Dump("--steps 100000 --break '0030:R[5]==0 && PC > 0x2F'");
+    EXPECT_EQ(dump["PC"], 0x30);
+    dump = Dump("--steps 100 --break '0030:R[5]==1'");
+    EXPECT_EQ(dump["PC"], 100);
+    EXPECT_FALSE(dump.contains("STOP"));
+}
+
+TEST_F(Runner, WatchLogSymbolsAndHistory) {
+    Firmware();
+    std::ofstream(dir_ / "mine.sym") << "0010 ten\n0012 twelve\n";
+    // A log line at each arrival at the address, before the history.
+    Result r = Run("--steps 20 --symbols mine.sym --log 'ten:at {PC} r0={R[0]:d}' --history 3");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_EQ(lines[0], "at 0010 r0=0");
+    // The last three steps: 0011, 0012 (named), 0013.
+    EXPECT_EQ(lines[1].rfind("0011: nop", 0), 0u) << lines[1];
+    EXPECT_NE(lines[1].find("ten+1"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("twelve"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find("f=00 4"), std::string::npos) << lines[3];
+    // symbols.sym of the folder is read by itself; a breakpoint by name.
+    fs::rename(dir_ / "mine.sym", dir_ / "symbols.sym");
+    auto dump = Dump("--steps 100 --break twelve+2");
+    EXPECT_EQ(dump["PC"], 0x14);
+    EXPECT_EQ(dump["STOP"], "breakpoint 1 at twelve+2 (0014)");
+    // Nops write nothing: a watchpoint never stops them.
+    dump = Dump("--steps 50 --watch ram:0000-1FFF:rw --watch reg:r0-r127 --watch KC");
+    EXPECT_EQ(dump["PC"], 50);
+}
+
+TEST_F(Runner, BadDebuggerOptionsExitTwoAndRunNothing) {
+    Firmware();
+    std::ofstream(dir_ / "symbols.sym") << "0010 ten\n";
+    const char* cases[] = {
+        "--steps 1 --break nowhere",   "--steps 1 --break 10000", "--steps 1 --break '10:R[5'",
+        "--steps 1 --break 'ten if'",  "--steps 1 --watch rom:0", "--steps 1 --watch ram:2000",
+        "--steps 1 --watch reg:r5:r",  "--steps 1 --watch PC",    "--steps 1 --log ten",
+        "--steps 1 --log 'ten:{R[5]'", "--steps 1 --history x",
+    };
+    for (const char* args : cases) {
+        const Result r = Run(std::string(args) + " --save --dump");
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_TRUE(r.out.empty()) << args;
+        EXPECT_EQ(r.err.rfind("velmora-headless: ", 0), 0u) << args << ": " << r.err;
+        EXPECT_NE(r.err.find("Usage:"), std::string::npos) << args;
+        EXPECT_FALSE(fs::exists(dir_ / "ram.bin")) << args << ": saved";
+    }
+    const Result r = Run("--steps 1 --symbols missing.sym --dump");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "velmora-headless: cannot read the symbol file missing.sym\n");
+    // A broken symbols.sym of the folder is reported and the run goes on without names.
+    std::ofstream(dir_ / "symbols.sym") << "zz top\n";
+    const Result broken = Run("--steps 3 --dump");
+    EXPECT_EQ(broken.status, 0);
+    EXPECT_EQ(broken.err, "velmora-headless: symbols.sym: line 1: expected ADDRESS NAME\n");
 }
 } // namespace

@@ -1,6 +1,7 @@
 // velmora-asm: the assembler on the command line.
 //   velmora-asm --line TEXT [--page ADDR]     one line, as the debug window assembles it
-//   velmora-asm SOURCE [-o DIR] [-l LISTING]  a whole program into rom0.bin and rom1.bin
+//   velmora-asm SOURCE [-o DIR] [-l LISTING] [-s SYMBOLS]  a whole program into rom0.bin and
+//                                              rom1.bin, with a listing and a symbol file
 #include "tools/ToolArgs.h"
 
 #include <CLI/CLI.hpp>
@@ -13,6 +14,7 @@
 
 #include "debug/Asem.h"
 #include "debug/Program.h"
+#include "debug/Symbols.h"
 #include "host/Report.h"
 
 void ReportWarning(std::string_view text) {
@@ -49,7 +51,8 @@ bool WriteFile(const std::filesystem::path& path, const void* data, std::size_t 
     return true;
 }
 
-int Program(const std::string& source, const std::string& dir, const std::string& listing) {
+int Program(const std::string& source, const std::string& dir, const std::string& listing,
+            const std::string& symbols) {
     std::ifstream in(source, std::ios::binary);
     if (!in) {
         std::cerr << "velmora-asm: cannot read " << source << '\n';
@@ -71,6 +74,12 @@ int Program(const std::string& source, const std::string& dir, const std::string
         return 1;
     if (!listing.empty() && !WriteFile(listing, image.Listing.data(), image.Listing.size()))
         return 1;
+    if (!symbols.empty()) {
+        std::vector<Symbol> list;
+        for (const ProgramLabel& l : image.Labels) list.push_back({l.Address, l.Name});
+        const std::string text = FormatSymbols(list);
+        if (!WriteFile(symbols, text.data(), text.size())) return 1;
+    }
     return 0;
 }
 
@@ -78,7 +87,7 @@ int Program(const std::string& source, const std::string& dir, const std::string
 
 int main(int argc, char** argv) {
     CLI::App app{"Assemble one line (--line) or a whole program into rom0.bin and rom1.bin."};
-    std::string line, page = "0", source, dir = ".", listing;
+    std::string line, page = "0", source, dir = ".", listing, symbols;
     auto* lineOpt = app.add_option("--line", line, "assemble this one line and print its bytes");
     app.add_option("--page", page, "page reference for sjmp/scal with --line, hexadecimal")
         ->needs(lineOpt);
@@ -86,10 +95,13 @@ int main(int argc, char** argv) {
     app.add_option("-o,--output", dir, "directory for rom0.bin and rom1.bin (default .)")
         ->needs(srcOpt);
     app.add_option("-l,--listing", listing, "write a listing to this file")->needs(srcOpt);
+    app.add_option("-s,--symbols", symbols,
+                   "write the labels to this symbol file, one ADDRESS NAME line each")
+        ->needs(srcOpt);
     if (const auto status = ParseToolArgs(app, "velmora-asm", argc, argv)) return *status;
 
     if (*lineOpt) return OneLine(line, page);
-    if (*srcOpt) return Program(source, dir, listing);
+    if (*srcOpt) return Program(source, dir, listing, symbols);
     std::cerr << app.help();
     return 2;
 }

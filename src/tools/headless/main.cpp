@@ -1,16 +1,23 @@
 // velmora-headless: runs the emulator without any window, driven from the command line.
 // Start-up as the desktop program's (settings, images, power reset), then a state to continue
 // from (--load-state), the --set stores, a run of --steps steps or --ms milliseconds of
-// emulated time, then the requested outputs (--save-state among them).
+// emulated time, then the requested outputs (--save-state among them). Breakpoints, watchpoints
+// and logging breakpoints (--break, --watch, --log) end the run where they stop it; the
+// outputs then show the machine at the stop.
 #include "core/Cpu.h"
+#include "core/Decode.h"
 #include "core/Digits.h"
 #include "core/Machine.h"
 #include "core/SpecialRegs.h"
+#include "debug/Break.h"
+#include "debug/Dis.h"
+#include "debug/Symbols.h"
 #include "host/Files.h"
 #include "host/Report.h"
 #include "host/RunLoop.h"
 #include "host/Session.h"
 #include "host/State.h"
+#include "host/WorkFolder.h"
 #include "tools/ToolArgs.h"
 
 #include <CLI/CLI.hpp>
@@ -114,10 +121,48 @@ KeyOption ParseKey(const std::string& text) {
 }
 
 struct Options {
-    std::vector<std::string> Sets, Keys;
-    std::string Steps, Ms, Type, TracePath, PngPath, LoadStatePath, SaveStatePath;
+    std::vector<std::string> Sets, Keys, Breaks, Watches, Logs;
+    std::string Steps, Ms, Type, TracePath, PngPath, LoadStatePath, SaveStatePath, SymbolsPath,
+        History;
     bool Dump = false, Save = false, LcdText = false;
 };
+
+// The break engine's options, read once the symbols are loaded (they may name addresses).
+void ApplyBreakOptions(const Options& o) {
+    std::string error;
+    for (const std::string& text : o.Breaks) {
+        Breakpoint bp;
+        if (!BreakParse(text, bp, error) || BreakAdd(bp, error) == 0)
+            throw UsageError("--break " + text + ": " + error);
+    }
+    for (const std::string& text : o.Watches) {
+        Watchpoint wp;
+        if (!WatchParse(text, wp, error) || WatchAdd(wp, error) == 0)
+            throw UsageError("--watch " + text + ": " + error);
+    }
+    for (const std::string& text : o.Logs) {
+        const size_t colon = text.find(':');
+        if (colon == std::string::npos)
+            throw UsageError("--log " + text + ": expected ADDR:FORMAT");
+        Breakpoint bp;
+        if (!ParseAddress(text.substr(0, colon), g_symbols, bp.Address, error))
+            throw UsageError("--log " + text + ": " + error);
+        bp.Action = BreakAction::Log;
+        bp.LogFormat = text.substr(colon + 1);
+        if (BreakAdd(bp, error) == 0) throw UsageError("--log " + text + ": " + error);
+    }
+}
+
+// The last n steps: address (and name), instruction, f after it, cycles.
+void PrintHistory(int64_t n) {
+    const AddressNamer namer = g_symbols.ExactNamer();
+    for (const HistoryEntry& h : History(static_cast<int>(std::min<int64_t>(n, kHistorySteps)))) {
+        const std::string where = g_symbols.Describe(h.PC);
+        const std::string row = ListingRow(Decode(h.PC), g_symbols.Empty() ? nullptr : &namer);
+        std::printf("%-40s %-20s f=%02X %u\n", row.c_str(), where.c_str(),
+                    static_cast<unsigned>(h.F), static_cast<unsigned>(h.Cycles));
+    }
+}
 
 void Validate(const CLI::App& app, const Options& o) {
     const bool steps = app.count("--steps") > 0, ms = app.count("--ms") > 0;
@@ -171,11 +216,27 @@ int main(int argc, char** argv) {
     app.add_option("--save-state", o.SaveStatePath,
                    "Write the machine as a state file after the run")
         ->type_name("FILE");
+    app.add_option("--break", o.Breaks,
+                   "Stop the run when PC reaches ADDR (hex or a symbol, name+N) and COND holds")
+        ->type_name("ADDR[:COND]");
+    app.add_option("--watch", o.Watches,
+                   "Stop the run when the bytes are written (w, the default) or read (r): AREA "
+                   "is ram or reg; or a special register alone (KC, IE, S6, ...)")
+        ->type_name("AREA:ADDR[-END][:r|w|rw]");
+    app.add_option("--log", o.Logs,
+                   "Print a line when PC reaches ADDR and go on; {PC}, {R[5]}, {M[3:0x180]} "
+                   "fields are filled in")
+        ->type_name("ADDR:FORMAT");
+    app.add_option("--symbols", o.SymbolsPath,
+                   "Read the symbol file FILE (default: symbols.sym, when the folder has one)")
+        ->type_name("FILE");
+    app.add_option("--history", o.History, "After the run, print the last N steps (up to 4096)")
+        ->type_name("N");
     AddVersionFlag(app, "velmora-headless");
 
     std::vector<SetCommand> sets;
     std::vector<KeyOption> keys;
-    int64_t steps = 0, ms = 0;
+    int64_t steps = 0, ms = 0, history = 0;
     try {
         app.parse(argc, argv);
         Validate(app, o);
@@ -183,6 +244,7 @@ int main(int argc, char** argv) {
         for (const std::string& k : o.Keys) keys.push_back(ParseKey(k));
         if (app.count("--steps")) steps = ParseCount(o.Steps, "--steps");
         if (app.count("--ms")) ms = ParseCount(o.Ms, "--ms");
+        if (app.count("--history")) history = ParseCount(o.History, "--history");
     } catch (const CLI::CallForHelp&) {
         std::printf("%s", app.help().c_str());
         return kExitOk;
@@ -192,6 +254,27 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "velmora-headless: %s\n%s", e.what(), app.help().c_str());
         return kExitUsage;
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "velmora-headless: %s\n%s", e.what(), app.help().c_str());
+        return kExitUsage;
+    }
+
+    // The symbols first: the break options may name addresses. The options are read here, before
+    // anything runs, so that a bad one stops the program as the other bad options do; the
+    // start-up (which resets the machine, the break engine too) then takes them again.
+    std::string error;
+    if (!o.SymbolsPath.empty()) {
+        if (!LoadSymbols(o.SymbolsPath, error)) {
+            std::fprintf(stderr, "velmora-headless: %s\n", error.c_str());
+            return kExitFailed;
+        }
+    } else if (std::FILE* f = std::fopen(kDefaultSymbolFile, "rb")) {
+        std::fclose(f);
+        if (!LoadSymbols(kDefaultSymbolFile, error))
+            std::fprintf(stderr, "velmora-headless: %s\n", error.c_str());
+    }
+    try {
+        ApplyBreakOptions(o);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "velmora-headless: %s\n%s", e.what(), app.help().c_str());
         return kExitUsage;
@@ -211,6 +294,8 @@ int main(int argc, char** argv) {
 
     // Start-up as the desktop program's, in the current directory.
     StartInFolder({});
+    ApplyBreakOptions(o); // read without fault above
+    SetBreakLogHook([](const std::string& line) { std::printf("%s\n", line.c_str()); });
     if (!o.LoadStatePath.empty()) {
         // The counts of the run that saved the state go on (the dump's STEPS and CYCLES).
         RunCounts counts;
@@ -232,6 +317,10 @@ int main(int argc, char** argv) {
     else if (app.count("--ms"))
         RunMs(ms);
     g_session.Trace = nullptr;
+    SetBreakLogHook(nullptr);
+    if (LastStop().Kind != StopKind::None)
+        std::fprintf(stderr, "velmora-headless: stopped: %s\n",
+                     StopText(LastStop(), &g_symbols).c_str());
 
     int status = kExitOk;
     if (trace && std::fclose(trace) != 0) {
@@ -241,6 +330,7 @@ int main(int argc, char** argv) {
     }
     if (o.Dump) std::printf("%s\n", DumpJson().c_str());
     if (o.LcdText) std::fputs(LcdText().c_str(), stdout);
+    if (history > 0) PrintHistory(history);
     std::fflush(stdout);
     if (!o.PngPath.empty() && !WriteLcdPng(o.PngPath)) {
         std::fprintf(stderr, "velmora-headless: cannot write the PNG file %s\n", o.PngPath.c_str());
