@@ -223,6 +223,15 @@ with the column at which the assembler stopped.)");
         .def_property_readonly(
             "ext", [](const ProgramImage& p) { return AsBytes(p.Ext); },
             "The external memory image (rom1.bin): 32768 bytes, unused bytes 0.")
+        .def_property_readonly(
+            "labels",
+            [](const ProgramImage& p) {
+                py::dict labels;
+                for (const ProgramLabel& l : p.Labels) labels[py::str(l.Name)] = l.Address;
+                return labels;
+            },
+            "The program's labels (not equ names) as a dict of name to address, by address: "
+            "for add_symbol.")
         .def_readonly("listing", &ProgramImage::Listing,
                       "The listing as velmora-asm -l writes it: address, bytes, source line.");
     m.def("assemble_program", &AssembleSource, py::arg("source"),

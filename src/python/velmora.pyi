@@ -214,6 +214,10 @@ class Program:
     def ext(self) -> bytes:
         """The external memory image (rom1.bin): 32768 bytes, unused bytes 0."""
     @property
+    def labels(self) -> dict[str, int]:
+        """The program's labels (not equ names) as a dict of name to address, by address: for
+        add_symbol."""
+    @property
     def listing(self) -> str:
         """The listing as velmora-asm -l writes it: address, bytes, source line."""
 

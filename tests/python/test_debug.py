@@ -288,6 +288,12 @@ class Symbols(unittest.TestCase):
     def setUp(self):
         start()
 
+    def test_the_program_labels_name_the_addresses(self):
+        self.assertEqual(PROGRAM.labels, {"start": START, "sub": SUB})
+        for name, address in PROGRAM.labels.items():
+            velmora.add_symbol(name, address)
+        self.assertEqual(velmora.describe(RETURN), "sub+3")
+
     def test_names_for_addresses_everywhere(self):
         folder = tempfile.mkdtemp(prefix="velmora-py-")
         try:
