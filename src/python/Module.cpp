@@ -340,11 +340,13 @@ read. osc_freq is in kHz; self_test the refresh ticks of the self-test hold.)");
 // Runs, keys and the emulated clock.
 void BindRuns(py::module_& m) {
     m.def("run_steps", &RunStepsChecked, py::arg("n"),
-          "Run N steps, unpaced (as velmora-headless --steps). No emulated time passes.");
+          R"(Run N steps, unpaced (as velmora-headless --steps). No emulated time passes. A
+breakpoint or watchpoint that stops ends the run there (see last_stop()).)");
     m.def("run_ms", &RunMsChecked, py::arg("ms"),
           R"(Run MS milliseconds of emulated time as velmora-headless --ms runs them: a run tick
 every 10 ms, a refresh tick after every 5th. A rest below 10 ms counts towards the next
-run, so run_ms(15) twice is run_ms(30).)");
+run, so run_ms(15) twice is run_ms(30). A breakpoint or watchpoint that stops ends the run
+with the tick of the stop (see last_stop()).)");
     m.def(
         "press", [](int64_t code) { PressKey(CheckKeyCode(code)); }, py::arg("code"),
         "Press the key with that key code (held, as a PC key, until released).");

@@ -40,12 +40,14 @@ def power_reset() -> None:
 # --- Runs and keys --------------------------------------------------------------------------------
 
 def run_steps(n: int) -> None:
-    """Run N steps, unpaced (as velmora-headless --steps). No emulated time passes."""
+    """Run N steps, unpaced (as velmora-headless --steps). No emulated time passes. A
+    breakpoint or watchpoint that stops ends the run there (see last_stop())."""
 
 def run_ms(ms: int) -> None:
     """Run MS milliseconds of emulated time as velmora-headless --ms runs them: a run tick
     every 10 ms, a refresh tick after every 5th. A rest below 10 ms counts towards the next
-    run, so run_ms(15) twice is run_ms(30)."""
+    run, so run_ms(15) twice is run_ms(30). A breakpoint or watchpoint that stops ends the
+    run with the tick of the stop (see last_stop())."""
 
 def press(code: int) -> None:
     """Press the key with that key code (held, as a PC key, until released)."""
