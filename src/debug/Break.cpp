@@ -16,6 +16,7 @@
 
 alignas(64) StepHistory g_history;
 RamWatchState g_ramWatch;
+alignas(64) BreakFastState g_breakFast;
 
 namespace {
 
@@ -29,10 +30,7 @@ struct Engine {
     int NextId = 1;
     bool Armed = false;
     bool RegWatches = false; // an enabled watchpoint on the register file or a special register
-    std::array<uint8_t, 0x10000 / 8> BreakMap{}; // an enabled breakpoint at the address
     std::array<uint8_t, kRamBytes / 8> RamWriteMap{}, RamReadMap{};
-    std::array<uint8_t, kRegBytes> RegShadow{};
-    std::array<uint16_t, kSpecialRegCount> SpecialShadow{};
     Pending Step = Pending::None;
     uint16_t StepTarget = 0;
     uint16_t StepSp = 0; // sp when the step was armed
@@ -62,9 +60,9 @@ uint16_t Sp() {
 // Rebuilds the maps and flags from the lists.
 void Update() {
     Engine& e = E();
-    e.BreakMap.fill(0);
+    std::memset(g_breakFast.BreakMap, 0, sizeof g_breakFast.BreakMap);
     for (const Breakpoint& b : e.Breaks)
-        if (b.Enabled) MapSet(e.BreakMap.data(), b.Address);
+        if (b.Enabled) MapSet(g_breakFast.BreakMap, b.Address);
     e.RamWriteMap.fill(0);
     e.RamReadMap.fill(0);
     e.RegWatches = false;
@@ -87,6 +85,30 @@ void Update() {
     const bool anyBreak = std::any_of(e.Breaks.begin(), e.Breaks.end(),
                                       [](const Breakpoint& b) { return b.Enabled; });
     e.Armed = anyBreak || anyWatch || e.Step != Pending::None;
+    // The run loop's quick look: the 8-byte groups of the register file with a watched byte, and
+    // the special registers watched.
+    BreakFastState& f = g_breakFast;
+    f.Pending = e.Step != Pending::None;
+    f.Groups = 0;
+    f.Specials = 0;
+    uint64_t masks[kRegBytes / 8] = {};
+    for (const Watchpoint& w : e.Watches) {
+        if (!w.Enabled) continue;
+        if (w.Area == WatchArea::Register)
+            for (unsigned a = w.First; a <= w.Last; ++a)
+                masks[a / 8] |= uint64_t{0xFF} << (8 * (a % 8));
+        if (w.Area == WatchArea::Special) {
+            bool listed = false;
+            for (int i = 0; i < f.Specials; ++i) listed = listed || f.SpecialIndex[i] == w.First;
+            if (!listed) f.SpecialIndex[f.Specials++] = static_cast<uint8_t>(w.First);
+        }
+    }
+    for (int g = 0; g < kRegBytes / 8; ++g)
+        if (masks[g]) {
+            f.GroupIndex[f.Groups] = static_cast<uint8_t>(g);
+            f.GroupMask[f.Groups] = masks[g];
+            ++f.Groups;
+        }
     BreakSync();
 }
 
@@ -143,18 +165,18 @@ bool CheckRegisterWatches(uint16_t pcBefore) {
         bool changed = false;
         if (w.Area == WatchArea::Register) {
             for (unsigned a = w.First; a <= w.Last && a < kRegBytes; ++a)
-                if (c.R[a] != e.RegShadow[a]) {
+                if (c.R[a] != g_breakFast.RegShadow[a]) {
                     r.Address = static_cast<uint16_t>(a);
-                    r.Old = e.RegShadow[a];
+                    r.Old = g_breakFast.RegShadow[a];
                     r.New = c.R[a];
                     changed = true;
                     break;
                 }
         } else {
             const uint16_t now = SpecialRegValue(static_cast<SpecialReg>(w.First));
-            if (now != e.SpecialShadow[w.First]) {
+            if (now != g_breakFast.SpecialShadow[w.First]) {
                 r.Address = w.First;
-                r.Old = e.SpecialShadow[w.First];
+                r.Old = g_breakFast.SpecialShadow[w.First];
                 r.New = now;
                 changed = true;
             }
@@ -173,9 +195,10 @@ bool CheckRegisterWatches(uint16_t pcBefore) {
         for (const Watchpoint& w : e.Watches) {
             if (!w.Enabled || w.Area == WatchArea::Ram) continue;
             if (w.Area == WatchArea::Register)
-                std::memcpy(&e.RegShadow[w.First], &c.R[w.First], w.Last - w.First + 1u);
+                std::memcpy(&g_breakFast.RegShadow[w.First], &c.R[w.First], w.Last - w.First + 1u);
             else
-                e.SpecialShadow[w.First] = SpecialRegValue(static_cast<SpecialReg>(w.First));
+                g_breakFast.SpecialShadow[w.First] =
+                    SpecialRegValue(static_cast<SpecialReg>(w.First));
         }
     return stop;
 }
@@ -286,7 +309,7 @@ bool CheckStep(uint16_t pcBefore) {
     if (g_ramWatch.Hit) stop |= CheckRamWatches(pcBefore);
     if (e.RegWatches) stop |= CheckRegisterWatches(pcBefore);
     const uint16_t pc = g_cpu.PC;
-    if (MapTest(e.BreakMap.data(), pc)) stop |= CheckBreakpoints(pc);
+    if (MapTest(g_breakFast.BreakMap, pc)) stop |= CheckBreakpoints(pc);
     if (e.Step != Pending::None) stop |= CheckPending(pcBefore);
     return stop;
 }
@@ -759,9 +782,22 @@ std::string WatchText(const Watchpoint& w, const SymbolTable* symbols) {
     const char* access = w.Access == kWatchReadWrite ? " rw" : w.Access == kWatchRead ? " r" : " w";
     if (w.Area == WatchArea::Special)
         return std::string(SpecialRegOf(static_cast<SpecialReg>(w.First & 0xF)).Name) + access;
-    if (w.Area == WatchArea::Register)
-        return "R" + Hex2(w.First) + (w.Last != w.First ? "-R" + Hex2(w.Last) : "") + access;
-    std::string text = "RAM " + Hex4(w.First) + (w.Last != w.First ? "-" + Hex4(w.Last) : "");
+    std::string text;
+    if (w.Area == WatchArea::Register) {
+        text = "R";
+        text += Hex2(w.First);
+        if (w.Last != w.First) {
+            text += "-R";
+            text += Hex2(w.Last);
+        }
+        return text + access;
+    }
+    text = "RAM ";
+    text += Hex4(w.First);
+    if (w.Last != w.First) {
+        text += '-';
+        text += Hex4(w.Last);
+    }
     const std::string name = symbols ? symbols->Describe(w.First) : std::string();
     if (!name.empty()) text += " (" + name + ")";
     return text + access;
@@ -892,7 +928,11 @@ std::vector<HistoryEntry> History(int count) {
     const uint32_t n = count < 0 ? 0 : std::min<uint32_t>(held, static_cast<uint32_t>(count));
     std::vector<HistoryEntry> out;
     out.reserve(n);
-    for (uint32_t i = h.Count - n; i != h.Count; ++i) out.push_back(h.Ring[i % kHistorySteps]);
+    for (uint32_t i = h.Count - n; i != h.Count; ++i) {
+        const uint32_t w = h.Ring[i % kHistorySteps];
+        out.push_back({static_cast<uint16_t>(w), static_cast<uint8_t>(w >> 16),
+                       static_cast<uint16_t>(w >> 24)});
+    }
     return out;
 }
 
@@ -922,9 +962,9 @@ void BreakSync() {
     Engine& e = E();
     g_ramWatch.Hit = 0;
     if (!e.RegWatches) return;
-    std::memcpy(e.RegShadow.data(), g_cpu.R, kRegBytes);
+    std::memcpy(g_breakFast.RegShadow, g_cpu.R, kRegBytes);
     for (int i = 0; i < kSpecialRegCount; ++i)
-        e.SpecialShadow[i] = SpecialRegValue(static_cast<SpecialReg>(i));
+        g_breakFast.SpecialShadow[i] = SpecialRegValue(static_cast<SpecialReg>(i));
 }
 
 bool BreakAfterStep(uint16_t pcBefore) {

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -199,7 +200,9 @@ void DebugStepOut();
 // Arms a run to an address: the loop stops when PC reaches it (after at least one step), or
 // a breakpoint or watchpoint hits (StopKind::RunTo).
 void DebugRunTo(uint16_t address);
-// Drops an armed step over, step out or run to.
+// Drops an armed step over, step out or run to. Any stop does this too, and so does showing the
+// debugger (DebuggerShown, host/RunLoop.h): arm a step after showing it, then let the loop run
+// (DebuggerHidden).
 void DebugCancelStep();
 // Whether one of them is armed.
 bool DebugStepPending();
@@ -232,7 +235,8 @@ inline constexpr int kHistorySteps = 4096;
 struct HistoryEntry {
     uint16_t PC = 0;     // address of the step's instruction (PC before the step)
     uint8_t F = 0;       // flags after it
-    uint16_t Cycles = 0; // the step's cycles (LCD transfer included in the run loop)
+    uint16_t Cycles = 0; // the step's cycles (LCD transfer included in the run loop; 255 for
+                         // 255 or more)
 };
 // The last count steps executed (at most kHistorySteps), oldest first. The run loop and the
 // debugger's steps enter every step while the history is on (it is on from the start).
@@ -243,18 +247,27 @@ void HistoryDropLast();
 void HistoryEnable(bool on);
 bool HistoryEnabled();
 
-// The ring the run loop writes: entry (Count - 1) % kHistorySteps is the latest.
+// The ring the run loop writes: entry (Count - 1) % kHistorySteps is the latest. An entry is one
+// 32-bit word (PC in bits 0-15, f in 16-23, the cycles in 24-31: a step costs at most a few dozen
+// cycles; more shows as 255): one store per step, which the compiler knows leaves the machine's
+// bytes alone (stores of single bytes might be any of them, and made it load them again after
+// every step), and a ring of 16 KB, which leaves room in the first-level cache.
 struct StepHistory {
     uint8_t On = 1;
     uint32_t Count = 0; // steps entered since the last clear
-    HistoryEntry Ring[kHistorySteps] = {};
+    uint32_t Ring[kHistorySteps] = {};
 };
 extern StepHistory g_history;
+
+[[gnu::always_inline]] inline uint32_t HistoryWord(uint16_t pc, uint8_t f, int32_t cycles) {
+    const uint32_t c = cycles < 0 ? 0u : cycles > 255 ? 255u : static_cast<uint32_t>(cycles);
+    return uint32_t{pc} | uint32_t{f} << 16 | c << 24;
+}
 
 // Enters a step in the ring: PC before the step, f after it, the step's cycles.
 [[gnu::always_inline]] inline void HistoryEnter(uint16_t pc, uint16_t cycles) {
     StepHistory& h = g_history;
-    h.Ring[h.Count % kHistorySteps] = {pc, g_cpu.F, cycles};
+    h.Ring[h.Count % kHistorySteps] = HistoryWord(pc, g_cpu.F, cycles);
     ++h.Count;
 }
 
@@ -263,6 +276,41 @@ extern StepHistory g_history;
 // Whether the engine has anything to check after a step (an enabled breakpoint or watchpoint,
 // an armed step). Tested once per tick.
 bool BreakArmed();
+
+// What the checking loop looks at after every step, without a call, to find the steps the
+// engine must see (BreakLooksAfterStep); kept by the engine from its lists.
+struct BreakFastState {
+    uint8_t Pending = 0;  // a step over, step out or run to is armed
+    uint8_t Groups = 0;   // 8-byte groups of the register file with a watched byte
+    uint8_t Specials = 0; // special registers watched
+    uint8_t GroupIndex[kRegBytes / 8] = {};
+    uint64_t GroupMask[kRegBytes / 8] = {}; // the watched bytes of each group
+    uint8_t SpecialIndex[kSpecialRegCount] = {};
+    alignas(8) uint8_t RegShadow[kRegBytes] = {}; // watched bytes as the engine last saw them
+    uint16_t SpecialShadow[kSpecialRegCount] = {};
+    uint8_t BreakMap[0x10000 / 8] = {}; // bit per address: an enabled breakpoint there
+};
+extern BreakFastState g_breakFast;
+
+// True when the step just made may concern the engine: a watched RAM access, an armed step, a
+// breakpoint at the new PC, a watched register that changed. Then BreakAfterStep decides.
+[[gnu::always_inline]] inline bool BreakLooksAfterStep() {
+    const BreakFastState& f = g_breakFast;
+    const CpuState& c = g_cpu;
+    if (g_ramWatch.Hit | f.Pending) return true;
+    if ((f.BreakMap[c.PC >> 3] >> (c.PC & 7)) & 1) return true;
+    for (int i = 0; i < f.Groups; ++i) {
+        uint64_t now, was;
+        std::memcpy(&now, c.R + 8 * f.GroupIndex[i], 8);
+        std::memcpy(&was, f.RegShadow + 8 * f.GroupIndex[i], 8);
+        if ((now ^ was) & f.GroupMask[i]) return true;
+    }
+    for (int i = 0; i < f.Specials; ++i)
+        if (SpecialRegValue(static_cast<SpecialReg>(f.SpecialIndex[i])) !=
+            f.SpecialShadow[f.SpecialIndex[i]])
+            return true;
+    return false;
+}
 // Takes the machine as it is now as the base of the watchpoints on registers (at the start of a
 // checking tick, after the user may have edited them), and forgets RAM accesses made outside
 // the steps (the debug window's edits).
@@ -271,9 +319,9 @@ void BreakSync();
 [[gnu::always_inline]] inline void BreakBeforeStep() {
     g_ramWatch.Hit = 0;
 }
-// After every step of a checking tick, with PC as it was before the step. True: stop (the
-// reason is in LastStop()).
-bool BreakAfterStep(uint16_t pcBefore);
+// After a step of a checking tick for which BreakLooksAfterStep is true (or after every step),
+// with PC as it was before the step. True: stop (the reason is in LastStop()).
+[[gnu::noinline, gnu::cold]] bool BreakAfterStep(uint16_t pcBefore);
 // The run loop's own stops, recorded as the reason.
 void BreakNoteLoopStop(StopKind kind);
 // Back to the state at program start (called by ResetMachine).

@@ -51,13 +51,61 @@ template <bool kCount, bool kTrail>
         balance -= c.StepCycles;
         if constexpr (kCount) ++steps;
         if constexpr (kTrail) {
-            g_history.Ring[entered % kHistorySteps] = {pc, c.F,
-                                                       static_cast<uint16_t>(c.StepCycles)};
+            g_history.Ring[entered % kHistorySteps] = HistoryWord(pc, c.F, c.StepCycles);
             ++entered;
         }
     }
     if constexpr (kTrail) g_history.Count = entered;
     return {balance, lcd, steps};
+}
+
+struct CheckedEnd {
+    TickEnd End;
+    bool Stopped;
+};
+
+// The steps of a tick with the break engine armed and nothing else of the slow loop's (no step
+// count, breakpoint address or step hook): as TickSteps, with the engine's quick look after
+// every step and its full check only where that finds something. The steps are always counted:
+// a stop must tell the step history how many ran.
+template <bool kTrail>
+[[gnu::noinline, gnu::flatten]] CheckedEnd TickChecked(LcdCounters lcd, int32_t balance) {
+    CpuState& c = g_cpu;
+    int64_t steps = 0;
+    [[maybe_unused]] uint32_t entered = g_history.Count;
+    bool stopped = false;
+    while (balance > 0) {
+        const uint16_t pc = c.PC;
+        // A step that starts halted (wai, off) only idles: it executes nothing, writes nothing
+        // and leaves PC where it is, so the engine has nothing to see (a breakpoint at the
+        // address of a waiting processor does not hit again at every idle step).
+        const bool halted = c.OFF | c.WAIT;
+        c.StepCycles = 0;
+        BreakBeforeStep();
+        CpuStep();
+        LcdStepOn(lcd);
+        balance -= c.StepCycles;
+        ++steps;
+        if constexpr (kTrail) {
+            g_history.Ring[entered % kHistorySteps] = HistoryWord(pc, c.F, c.StepCycles);
+            ++entered;
+        }
+        if (!halted && BreakLooksAfterStep()) [[unlikely]] {
+            // A hook may look at the machine: give it the history and the LCD as they are.
+            if constexpr (kTrail) g_history.Count = entered;
+            LcdState& l = g_lcd;
+            l.RowCycles = lcd.RowCycles;
+            l.ColumnCounter = lcd.ColumnCounter;
+            l.RowCounter = lcd.RowCounter;
+            l.TimerPrescale = lcd.TimerPrescale;
+            if (BreakAfterStep(pc)) {
+                stopped = true;
+                break;
+            }
+        }
+    }
+    if constexpr (kTrail) g_history.Count = entered;
+    return {{balance, lcd, steps}, stopped};
 }
 
 template <bool kTrail> TickEnd TickStepsCounted(bool count, LcdCounters lcd, int32_t balance) {
@@ -102,7 +150,30 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
     }
     if constexpr (kHistory) RewindTickSteps(c.CycleBalance);
     const bool armed = BreakArmed();
-    if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0 && !armed) {
+    if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0 && armed) {
+        BreakSync();
+        LcdState& l = g_lcd;
+        const LcdCounters lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
+        const int32_t start = c.CycleBalance;
+        const CheckedEnd checked =
+            g_history.On ? TickChecked<true>(lcd, start) : TickChecked<false>(lcd, start);
+        const TickEnd& end = checked.End;
+        if (r.CountSteps) {
+            r.StepsRun += end.Steps;
+            r.CyclesRun += start - end.Balance;
+        }
+        c.CycleBalance = end.Balance;
+        l.RowCycles = end.Lcd.RowCycles;
+        l.ColumnCounter = end.Lcd.ColumnCounter;
+        l.RowCounter = end.Lcd.RowCounter;
+        l.TimerPrescale = end.Lcd.TimerPrescale;
+        if (checked.Stopped) {
+            if constexpr (kHistory) RewindTickStopped(static_cast<int32_t>(end.Steps));
+            StopLoop<kHistory>(StopKind::None);
+        }
+        return;
+    }
+    if (!StepHook && r.StepCount <= 0 && r.BreakAddress < 0) {
         LcdState& l = g_lcd;
         const LcdCounters lcd{l.RowCycles, l.ColumnCounter, l.RowCounter, l.TimerPrescale};
         const int32_t start = c.CycleBalance;
@@ -131,6 +202,7 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
             return;
         }
         const uint16_t pcBefore = c.PC;
+        const bool halted = c.OFF | c.WAIT; // see TickChecked
         c.StepCycles = 0;
         if (armed) BreakBeforeStep();
         CpuStep();
@@ -154,7 +226,7 @@ template <bool kHistory> [[gnu::noinline, gnu::flatten]] void RunTick() {
             return;
         }
         // The break engine after the run loop's own stops; its reason is already recorded.
-        if (armed && BreakAfterStep(pcBefore)) {
+        if (armed && !halted && BreakLooksAfterStep() && BreakAfterStep(pcBefore)) {
             if constexpr (kHistory) RewindTickStopped(steps);
             StopLoop<kHistory>(StopKind::None);
             return;

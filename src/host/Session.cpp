@@ -106,6 +106,7 @@ bool RunSteps(int64_t steps) {
     if (armed) BreakSync();
     for (int64_t i = 0; i < steps; ++i) {
         const uint16_t pcBefore = g_cpu.PC;
+        const bool halted = g_cpu.OFF | g_cpu.WAIT; // an idle step: nothing for the engine
         g_cpu.StepCycles = 0;
         if (armed) BreakBeforeStep();
         CpuStep();
@@ -114,7 +115,7 @@ bool RunSteps(int64_t steps) {
         if (g_session.Trace) TraceStep(pcBefore);
         ++g_run.StepsRun;
         g_run.CyclesRun += g_cpu.StepCycles;
-        if (armed && BreakAfterStep(pcBefore)) return true;
+        if (armed && !halted && BreakLooksAfterStep() && BreakAfterStep(pcBefore)) return true;
     }
     return false;
 }

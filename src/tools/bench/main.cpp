@@ -10,6 +10,7 @@
 #include "core/Cpu.h"
 #include "core/Fetch.h"
 #include "core/Machine.h"
+#include "debug/Break.h"
 #include "exec/Handlers.h"
 #include "host/Rewind.h"
 #include "host/RunLoop.h"
@@ -395,6 +396,76 @@ void HistoryFigures(const std::vector<Workload>& list, int runs, bool quick) {
     g_run.StopRequest = 0;
 }
 
+// --- The debugger ---------------------------------------------------------------------------
+// Host time of ticks of the desktop program's size, as HistoryRun with the rewind history off,
+// in one of three setups: the run loop as it was (the debugger's step history off), nothing set
+// (the step history on, as always), or ten breakpoints and two watchpoints set. Their hooks
+// let every hit go on, so the run is the same whatever the workload reaches.
+enum class DebugSetup { HistoryOff, NothingSet, Armed };
+double DebugRun(const Workload& w, int ticks, DebugSetup setup) {
+    Boot(w);
+    g_run.CyclesPerTick = ComputeCyclesPerTick(2000);
+    HistoryEnable(setup != DebugSetup::HistoryOff);
+    if (setup == DebugSetup::Armed) {
+        std::string error;
+        for (int i = 0; i < 10; ++i) {
+            Breakpoint bp;
+            bp.Address = static_cast<uint16_t>(0x0040 + 0x123 * i);
+            bp.Condition = "R[5] == 0x37 && PC != 0";
+            bp.OnHit = [](const Breakpoint&) { return false; };
+            BreakAdd(bp, error);
+        }
+        Watchpoint ram, reg;
+        ram.First = 0x0100;
+        ram.Last = 0x01FF;
+        ram.OnHit = [](const Watchpoint&, const StopReason&) { return false; };
+        reg.Area = WatchArea::Register;
+        reg.First = 0x10;
+        reg.Last = 0x17;
+        reg.OnHit = ram.OnHit;
+        WatchAdd(ram, error);
+        WatchAdd(reg, error);
+    }
+    const auto start = Clock::now();
+    for (int i = 0; i < ticks; ++i) {
+        ApplyKeys(w, i);
+        OnRunTimer();
+    }
+    const double t = Seconds(start, Clock::now());
+    ResetMachine(); // drops the breakpoints, the history on again
+    return t;
+}
+
+// Setup against the loop as it was, in turns (as HistoryRatio).
+Ratio DebugRatio(const Workload& w, int ticks, int pairs, DebugSetup setup, DebugSetup base) {
+    std::vector<double> ratios, bases, ons;
+    for (int r = 0; r < pairs; ++r) {
+        bases.push_back(DebugRun(w, ticks, base));
+        ons.push_back(DebugRun(w, ticks, setup));
+        ratios.push_back(ons.back() / bases.back());
+    }
+    return {Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+            *std::max_element(ratios.begin(), ratios.end()),
+            *std::min_element(ons.begin(), ons.end()) /
+                *std::min_element(bases.begin(), bases.end())};
+}
+
+void DebuggerFigures(const std::vector<Workload>& list, int runs, bool quick) {
+    const int ticks = quick ? 50 : 1000, pairs = quick ? 1 : std::max(runs, 5);
+    std::printf("\ndebugger, %d pairs of %d ticks of 20000 cycles: time ratio (range; fastest "
+                "against fastest)\n",
+                pairs, ticks);
+    std::printf("  %-3s %-36s %-36s\n", "", "nothing set / step history off",
+                "10 breakpoints, 2 watchpoints / nothing");
+    for (const Workload& w : list) {
+        if (!fs::exists(w.dir / "rom0.bin") && !fs::exists(w.dir / "rom1.bin")) continue;
+        const Ratio n = DebugRatio(w, ticks, pairs, DebugSetup::NothingSet, DebugSetup::HistoryOff);
+        const Ratio a = DebugRatio(w, ticks, pairs, DebugSetup::Armed, DebugSetup::NothingSet);
+        std::printf("  %-3s %.3f (%.3f-%.3f; %.3f)%-10s %.3f (%.3f-%.3f; %.3f)\n", w.name.c_str(),
+                    n.median, n.low, n.high, n.fastest, "", a.median, a.low, a.high, a.fastest);
+    }
+}
+
 std::string CpuModel() {
     std::ifstream in("/proc/cpuinfo");
     for (std::string line; std::getline(in, line);)
@@ -423,6 +494,9 @@ int main(int argc, char** argv) {
                    "with --profile: ticks of the desktop program's size instead (20,000 cycles, "
                    "100 of them for each of --ticks), with the step history on or off")
         ->check(CLI::IsMember({"on", "off"}));
+    bool debuggerOnly = false;
+    app.add_flag("--debugger", debuggerOnly,
+                 "only the debugger's figures (step history, breakpoints and watchpoints)");
     app.add_option("--only", only,
                    "letters of the workloads to measure (for example ab); the "
                    "tick, redraw and real-time figures need workload a");
@@ -472,6 +546,10 @@ int main(int argc, char** argv) {
                 ""
 #endif
     );
+    if (debuggerOnly) {
+        DebuggerFigures(list, runs, quick);
+        return 0;
+    }
     std::printf("median of %d runs of %d x %d cycles each\n\n", runs, ticks, kBenchGrant);
     std::printf("%-2s %-52s %10s %9s %10s %9s %6s %11s\n", "", "workload", "Mcycles/s", "ns/instr",
                 "floor Mc/s", "floor ns", "ratio", "ratio range");
@@ -494,6 +572,7 @@ int main(int argc, char** argv) {
         }
     }
     if (!list.empty()) HistoryFigures(list, runs, quick);
+    if (!list.empty()) DebuggerFigures(list, runs, quick);
     if (!mix) return 0;
     const int tickRuns = quick ? 20 : 2000;
     std::printf("\none 10 ms tick at 2000 kHz, workload a: %.2f us back to back, %.2f us paced 10 "

@@ -295,6 +295,8 @@ int main(int argc, char** argv) {
     // Start-up as the desktop program's, in the current directory.
     StartInFolder({});
     ApplyBreakOptions(o); // read without fault above
+    // The step history only when it is to be printed: the run is then as fast as before.
+    HistoryEnable(history > 0);
     SetBreakLogHook([](const std::string& line) { std::printf("%s\n", line.c_str()); });
     if (!o.LoadStatePath.empty()) {
         // The counts of the run that saved the state go on (the dump's STEPS and CYCLES).
