@@ -91,6 +91,7 @@ std::vector<std::string> Start(const std::filesystem::path& folder) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
     StartInFolder(ec ? folder : absolute);
+    ApplyHistoryChoice();
     return TakeWarnings();
 }
 
@@ -109,6 +110,7 @@ void StartFrom(const py::buffer& rom0, const py::buffer& rom1, const std::option
     images.SelfTest = selfTest;
     g_fileFolder.clear();
     StartFromImages(images);
+    ApplyHistoryChoice();
 }
 
 // The runs forget the last stop first; a stop of the break engine ends them early (and raises

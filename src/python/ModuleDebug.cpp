@@ -291,7 +291,16 @@ int32_t Evaluate(const std::string& text) {
     return expr.Eval();
 }
 
+// Whether the script wants the step history kept. Off by default, as in velmora-headless without
+// --history: keeping it costs every step a store (a tenth of the time of busy code, more of an
+// idle loop), and a run from Python is to cost what the same run of velmora-headless costs.
+bool g_keepHistory = false;
+
 } // namespace
+
+void ApplyHistoryChoice() {
+    HistoryEnable(g_keepHistory);
+}
 
 void CheckNotInCallback() {
     if (g_inCallback)
@@ -466,8 +475,20 @@ time. True when it stopped.)");
         "The return addresses on the stack, innermost first, as Frame records.");
     m.def(
         "history", [](int count) { return History(count); }, py::arg("count") = kHistorySteps,
-        "The last COUNT executed steps (at most 4096), oldest first, as HistoryEntry records.");
+        "The last COUNT executed steps (at most 4096), oldest first, as HistoryEntry records; "
+        "the steps run since keep_history() (none before it).");
     m.def("clear_history", &HistoryClear, "Forget the step history.");
+    m.def(
+        "keep_history",
+        [](bool on) {
+            g_keepHistory = on;
+            ApplyHistoryChoice();
+        },
+        py::arg("on") = true,
+        R"(Keep (or stop keeping) the history of the last 4096 steps for history(), from now on and
+after every start-up. Off until asked for, as in velmora-headless without --history: keeping it
+makes every step a little slower.)");
+    ApplyHistoryChoice();
 
     m.def("load_symbols", &LoadSymbolFile, py::arg("path"),
           R"(Load a symbol file ("ADDRESS NAME" a line, the address as four hexadecimal digits),

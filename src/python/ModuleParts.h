@@ -19,6 +19,9 @@ int64_t CheckCount(int64_t value, const char* what);
 void CheckNotInCallback();
 // Raises, once, the exception a callable raised during the last run (ModuleDebug.cpp).
 void RaiseCallbackError();
+// Switches the step history on or off as the script chose with keep_history (after a start-up,
+// which switches it on).
+void ApplyHistoryChoice();
 // Drops every callable from the break engine (at the interpreter's exit).
 void DropCallbacks();
 

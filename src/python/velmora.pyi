@@ -448,10 +448,16 @@ def call_stack(max_depth: int = 64) -> list[Frame]:
     """The return addresses on the stack, innermost first, as Frame records."""
 
 def history(count: int = 4096) -> list[HistoryEntry]:
-    """The last COUNT executed steps (at most 4096), oldest first, as HistoryEntry records."""
+    """The last COUNT executed steps (at most 4096), oldest first, as HistoryEntry records;
+    the steps run since keep_history() (none before it)."""
 
 def clear_history() -> None:
     """Forget the step history."""
+
+def keep_history(on: bool = True) -> None:
+    """Keep (or stop keeping) the history of the last 4096 steps for history(), from now on
+    and after every start-up. Off until asked for, as in velmora-headless without --history:
+    keeping it makes every step a little slower."""
 
 def load_symbols(path: _Path) -> int:
     """Load a symbol file ("ADDRESS NAME" a line, the address as four hexadecimal digits),

@@ -276,12 +276,22 @@ class Stepping(unittest.TestCase):
         self.assertTrue(velmora.step_over())
         self.assertEqual((velmora.last_stop().kind, velmora.reg["PC"]), ("breakpoint", RETURN))
 
-    def test_the_history_holds_the_last_steps(self):
+    def test_the_history_holds_the_last_steps_when_kept(self):
+        velmora.clear_history()
+        velmora.run_steps(5)
+        self.assertEqual(velmora.history(), [])  # not kept unless asked for
+        velmora.keep_history()
+        start()  # the choice holds across start-ups
+        velmora.run_steps(4)  # to the call
         velmora.clear_history()
         velmora.run_steps(5)
         self.assertEqual([h.pc for h in velmora.history()], [CALL, SUB, RETURN, LOOP_BACK, START])
         self.assertEqual([h.pc for h in velmora.history(2)], [LOOP_BACK, START])
         self.assertTrue(all(h.cycles > 0 for h in velmora.history()))
+        velmora.keep_history(False)
+        velmora.clear_history()
+        velmora.run_steps(5)
+        self.assertEqual(velmora.history(), [])
 
 
 class Symbols(unittest.TestCase):
