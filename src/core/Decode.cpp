@@ -37,3 +37,15 @@ DecodedInstruction Decode(uint16_t address) {
     f.Condition = b0 & 0x0F;
     return d;
 }
+
+std::vector<DecodedInstruction> DecodeRun(uint16_t from, int count) {
+    std::vector<DecodedInstruction> run;
+    if (count > 0) run.reserve(static_cast<size_t>(count));
+    uint16_t address = from;
+    for (int i = 0; i < count; ++i) {
+        run.push_back(Decode(address));
+        address = run.back().Next;
+        if (address < from) break; // wrapped past 0xFFFF
+    }
+    return run;
+}

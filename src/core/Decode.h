@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 // The operand fields of the instruction's bytes, decoded as the listing shows them: the lower
 // register always from its direct fields, with Indirect telling that the processor would take it
@@ -46,3 +47,8 @@ struct DecodedInstruction {
 // bytes from `address` on (offsets wrapping at 32 KB), read as FetchInstruction reads them, and
 // consumed as NextByte consumes them. Reads the ROM and external memory; changes nothing.
 DecodedInstruction Decode(uint16_t address);
+
+// Up to count instructions from address `from` on, each decoded at the address where the one
+// before ended (its Next), stopping after the one at which the address wraps past 0xFFFF: the
+// walk of the code listing.
+std::vector<DecodedInstruction> DecodeRun(uint16_t from, int count);

@@ -941,6 +941,26 @@ std::string_view AsmFormSyntax(AsmForm form) {
     return "up to three bytes";
 }
 
+std::string AsmFailureText(std::string_view AsmLine, int32_t AsmPos,
+                           std::span<const AsmValue> AsmValues) {
+    std::size_t start = 0;
+    while (start < AsmLine.size() && AsmLine[start] == ' ') ++start;
+    int length = 0;
+    const int mnemonic = AsmMatchMnemonic(AsmLine.substr(start), length);
+    if (mnemonic < 0 || AsmPos <= static_cast<int32_t>(start) + length)
+        return "unknown instruction";
+    const AsmMnemonic& m = AsmMnemonics()[static_cast<std::size_t>(mnemonic)];
+    std::string where = "at the end of the line";
+    if (AsmPos <= static_cast<int32_t>(AsmLine.size())) {
+        char c = AsmLine[static_cast<std::size_t>(AsmPos - 1)];
+        for (const AsmValue& v : AsmValues)
+            if (v.Begin == AsmPos) c = std::to_string(v.Value)[0];
+        where = "at '" + std::string(1, c) + "'";
+    }
+    return "cannot assemble '" + std::string(m.Name) + "': stopped " + where + "; expected " +
+           std::string(AsmFormSyntax(m.Form));
+}
+
 AsmResult AssembleLine(std::string_view AsmLine, uint16_t AsmPage) {
     return AssembleLine(AsmLine.substr(0, static_cast<std::size_t>(kAsmLineMax)), AsmPage, {});
 }

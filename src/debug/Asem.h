@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "core/Instructions.h"
@@ -60,3 +61,10 @@ bool AsmIsOperandName(std::string_view text);
 
 // What a form's operands look like, in a few words for messages.
 std::string_view AsmFormSyntax(AsmForm form);
+
+// A failed line's fault in words, for messages: "unknown instruction" when scanning stopped
+// before the end of a known mnemonic, otherwise "cannot assemble 'ld': stopped at ')'; expected
+// " and the form's operands ("at the end of the line" when it stopped there; a value of
+// AsmValues shows as its first digit, as the notation would have it).
+std::string AsmFailureText(std::string_view AsmLine, int32_t AsmPos,
+                           std::span<const AsmValue> AsmValues = {});

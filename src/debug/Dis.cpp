@@ -250,12 +250,6 @@ std::string ListingRow(const DecodedInstruction& d, const AddressNamer* namer) {
 
 std::vector<std::string> DisListing(uint16_t from, int count) {
     std::vector<std::string> rows;
-    uint16_t address = from;
-    for (int i = 0; i < count; ++i) {
-        const DecodedInstruction d = Decode(address);
-        rows.push_back(ListingRow(d));
-        address = d.Next;
-        if (address < from) break; // wrapped past 0xFFFF
-    }
+    for (const DecodedInstruction& d : DecodeRun(from, count)) rows.push_back(ListingRow(d));
     return rows;
 }

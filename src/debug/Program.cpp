@@ -577,18 +577,7 @@ private:
                 return Error(line, column(at),
                              "value out of range for '" + std::string(m.Name) + "'");
             }
-            if (at == 1) return Error(line, column(at), "unknown instruction");
-            // What the notation has there: a value reads as its digits (in pass 1 the stand-in 1).
-            std::string where = "at the end of the line";
-            if (at <= static_cast<int>(statement.size())) {
-                char c = statement[static_cast<std::size_t>(at - 1)];
-                for (const AsmValue& v : values)
-                    if (v.Begin == at) c = std::to_string(v.Value)[0];
-                where = "at '" + std::string(1, c) + "'";
-            }
-            return Error(line, column(at),
-                         "cannot assemble '" + std::string(m.Name) + "': stopped " + where +
-                             "; expected " + std::string(AsmFormSyntax(m.Form)));
+            return Error(line, column(at), AsmFailureText(statement, at, values));
         }
         bytes.assign(r.AsmBytes.begin(), r.AsmBytes.begin() + r.AsmCount);
         if (real && isShort) {

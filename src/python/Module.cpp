@@ -3,8 +3,11 @@
 // at module level: the start-up, runs and keys of the session (host/Session.h), the registers,
 // flags and memories, the LCD, the dump. The memories are views straight onto the machine's own
 // arrays, so a write is seen by the next step.
+#include "ModuleParts.h"
+
 #include "core/Cpu.h"
 #include "core/SpecialRegs.h"
+#include "debug/Break.h"
 #include "debug/DebugPanes.h"
 #include "debug/Notation.h"
 #include "host/Files.h"
@@ -34,21 +37,10 @@ namespace py = pybind11;
 
 namespace {
 std::vector<std::string> g_warnings;
-} // namespace
-
-// Every message the core has for the user is kept for the function that caused it.
-void ReportWarning(std::string_view text) {
-    g_warnings.emplace_back(text);
-}
-
-namespace {
 // Times and counts beyond this are refused, as velmora-headless refuses them: it keeps every
 // sum of two of them exact.
 constexpr int64_t kLargestNumber = int64_t{1} << 52;
-// Long runs go in slices of this many milliseconds, with a look for Ctrl-C between them.
-constexpr int64_t kRunSliceMs = 1000;
-// A tap holds the key, then leaves it up this long, as typing does between two characters.
-constexpr int64_t kTapGapMs = kTypePitchMs - kTypeHoldMs;
+} // namespace
 
 int64_t CheckCount(int64_t value, const char* what) {
     if (value < 0 || value > kLargestNumber)
@@ -56,6 +48,24 @@ int64_t CheckCount(int64_t value, const char* what) {
                               std::to_string(value));
     return value;
 }
+
+std::string_view BufferBytes(const py::buffer& data, std::string& storage) {
+    const py::buffer_info info = data.request();
+    storage.assign(static_cast<const char*>(info.ptr),
+                   static_cast<size_t>(info.size * info.itemsize));
+    return storage;
+}
+
+// Every message the core has for the user is kept for the function that caused it.
+void ReportWarning(std::string_view text) {
+    g_warnings.emplace_back(text);
+}
+
+namespace {
+// Long runs go in slices of this many milliseconds, with a look for Ctrl-C between them.
+constexpr int64_t kRunSliceMs = 1000;
+// A tap holds the key, then leaves it up this long, as typing does between two characters.
+constexpr int64_t kTapGapMs = kTypePitchMs - kTypeHoldMs;
 
 [[noreturn]] void RaiseOsError(const std::string& text) {
     PyErr_SetString(PyExc_OSError, text.c_str());
@@ -68,13 +78,6 @@ std::vector<std::string> TakeWarnings() {
     return taken;
 }
 
-std::string_view BufferBytes(const py::buffer& data, std::string& storage) {
-    const py::buffer_info info = data.request();
-    storage.assign(static_cast<const char*>(info.ptr),
-                   static_cast<size_t>(info.size * info.itemsize));
-    return storage;
-}
-
 py::memoryview View(uint8_t* bytes, size_t size, bool readonly = false) {
     return py::memoryview::from_memory(bytes, static_cast<py::ssize_t>(size), readonly);
 }
@@ -82,17 +85,20 @@ py::memoryview View(uint8_t* bytes, size_t size, bool readonly = false) {
 // --- Start-up and runs ------------------------------------------------------------------------
 
 std::vector<std::string> Start(const std::filesystem::path& folder) {
+    CheckNotInCallback();
     g_warnings.clear();
     // Made absolute now, so that save_images() finds the same folder after a chdir.
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
     StartInFolder(ec ? folder : absolute);
+    ApplyHistoryChoice();
     return TakeWarnings();
 }
 
 void StartFrom(const py::buffer& rom0, const py::buffer& rom1, const std::optional<py::buffer>& ram,
                const std::optional<py::buffer>& registers, const std::optional<py::buffer>& keymap,
                int32_t oscFreq, int32_t selfTest) {
+    CheckNotInCallback();
     std::string rom0Bytes, rom1Bytes, ramBytes, registerBytes, keymapBytes;
     StartImages images;
     images.Rom0 = BufferBytes(rom0, rom0Bytes);
@@ -104,13 +110,18 @@ void StartFrom(const py::buffer& rom0, const py::buffer& rom1, const std::option
     images.SelfTest = selfTest;
     g_fileFolder.clear();
     StartFromImages(images);
+    ApplyHistoryChoice();
 }
 
+// The runs forget the last stop first; a stop of the break engine ends them early (and raises
+// what a callable raised).
 void RunMsChecked(int64_t ms) {
     CheckCount(ms, "ms");
+    CheckNotInCallback();
+    ClearLastStop();
     while (ms > 0) {
         const int64_t slice = std::min(ms, kRunSliceMs);
-        RunMs(slice);
+        if (RunMs(slice)) return RaiseCallbackError();
         ms -= slice;
         if (PyErr_CheckSignals() != 0) throw py::error_already_set();
     }
@@ -118,10 +129,12 @@ void RunMsChecked(int64_t ms) {
 
 void RunStepsChecked(int64_t steps) {
     CheckCount(steps, "steps");
+    CheckNotInCallback();
+    ClearLastStop();
     constexpr int64_t kSlice = 1'000'000;
     while (steps > 0) {
         const int64_t slice = std::min(steps, kSlice);
-        RunSteps(slice);
+        if (RunSteps(slice)) return RaiseCallbackError();
         steps -= slice;
         if (PyErr_CheckSignals() != 0) throw py::error_already_set();
     }
@@ -136,11 +149,13 @@ int32_t CheckKeyCode(int64_t code) {
 void Tap(int64_t code, int64_t holdMs) {
     const int32_t key = CheckKeyCode(code);
     CheckCount(holdMs, "hold_ms");
+    CheckNotInCallback();
     ScheduleKey(g_session.Ms, key, holdMs);
     RunMsChecked(holdMs + kTapGapMs);
 }
 
 void Type(const std::string& text) {
+    CheckNotInCallback();
     const int64_t presses = ScheduleType(text, g_session.Ms + kTypeStartMs, true);
     if (presses > 0) RunMsChecked(kTypeStartMs + kTypePitchMs * presses);
 }
@@ -315,18 +330,25 @@ load the file rom0.bin") as a list of strings.)");
           R"(Start the machine from images in memory (bytes-like), each copied as its file would be
 read: its first bytes, up to the size of the memory; what is missing stays zero. No file is
 read. osc_freq is in kHz; self_test the refresh ticks of the self-test hold.)");
-    m.def("power_reset", &PowerReset,
-          "The power switch's reset: LCD controller, self-test hold, processor. Memories stay.");
+    m.def(
+        "power_reset",
+        [] {
+            CheckNotInCallback();
+            PowerReset();
+        },
+        "The power switch's reset: LCD controller, self-test hold, processor. Memories stay.");
 }
 
 // Runs, keys and the emulated clock.
 void BindRuns(py::module_& m) {
     m.def("run_steps", &RunStepsChecked, py::arg("n"),
-          "Run N steps, unpaced (as velmora-headless --steps). No emulated time passes.");
+          R"(Run N steps, unpaced (as velmora-headless --steps). No emulated time passes. A
+breakpoint or watchpoint that stops ends the run there (see last_stop()).)");
     m.def("run_ms", &RunMsChecked, py::arg("ms"),
           R"(Run MS milliseconds of emulated time as velmora-headless --ms runs them: a run tick
 every 10 ms, a refresh tick after every 5th. A rest below 10 ms counts towards the next
-run, so run_ms(15) twice is run_ms(30).)");
+run, so run_ms(15) twice is run_ms(30). A breakpoint or watchpoint that stops ends the run
+with the tick of the stop (see last_stop()).)");
     m.def(
         "press", [](int64_t code) { PressKey(CheckKeyCode(code)); }, py::arg("code"),
         "Press the key with that key code (held, as a PC key, until released).");
@@ -449,4 +471,6 @@ tap/type/press/release, and read or change registers, flags and memories at any 
     BindRuns(m);
     BindState(m);
     BindDisplay(m);
+    BindTools(m);
+    BindDebug(m);
 }

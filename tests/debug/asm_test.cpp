@@ -395,3 +395,32 @@ TEST(Assembler, RandomLinesStayInBounds) {
 }
 
 } // namespace
+
+TEST(Assembler, FailureTexts) {
+    const struct {
+        const char* line;
+        const char* text; // of the position the assembler stops at
+    } cases[] = {
+        {"xyz r5", "unknown instruction"},
+        {"  frob", "unknown instruction"},
+        {"ld r5,(ix )", "cannot assemble 'ld': stopped at ')'; expected "
+                        "A,B | rN,rM,n | rN,(p)+ | rN,(p+n) | rN,n"},
+        {"  ld", "cannot assemble 'ld': stopped at the end of the line; expected "
+                 "A,B | rN,rM,n | rN,(p)+ | rN,(p+n) | rN,n"},
+        {"NOP x", "cannot assemble 'nop': stopped at 'x'; expected no operands"},
+        {"ldx r5", "cannot assemble 'ld': stopped at 'x'; expected "
+                   "A,B | rN,rM,n | rN,(p)+ | rN,(p+n) | rN,n"},
+        {"jmp 70000",
+         "cannot assemble 'jmp': stopped at '0'; expected address | condition,address"},
+    };
+    for (const auto& c : cases) {
+        const AsmResult r = AssembleLine(c.line, 0);
+        ASSERT_FALSE(r.Ok()) << c.line;
+        EXPECT_EQ(AsmFailureText(c.line, r.AsmPos), c.text) << c.line;
+    }
+    // A value standing at the stop shows as its first digit.
+    const AsmValue value{7, 10, 0x1234};
+    EXPECT_EQ(AsmFailureText("ld r5,(abc)", 7, std::span(&value, 1)),
+              "cannot assemble 'ld': stopped at '4'; expected "
+              "A,B | rN,rM,n | rN,(p)+ | rN,(p+n) | rN,n");
+}

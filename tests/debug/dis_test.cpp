@@ -399,3 +399,28 @@ TEST(Disassembler, AddressesAbove0x8000ShareTheExternalBytes) {
 }
 
 } // namespace
+
+TEST(Disassembler, DecodeRunWalksFromEachNext) {
+    std::memset(g_cpu.Ext, 0, sizeof g_cpu.Ext);
+    std::memset(g_cpu.Rom, 0, sizeof g_cpu.Rom);
+    Place(0x17FE, {0xEF});
+    Place(0x17FF, {0xEF});
+    Place(0x1800, {0xEF});
+    Place(0x1801, {0x6C, 0x85});
+    const auto run = DecodeRun(0x17FE, 4);
+    ASSERT_EQ(run.size(), 4u);
+    // The last internal word goes on into external memory.
+    const uint16_t addresses[] = {0x17FE, 0x17FF, 0x1800, 0x1801};
+    for (size_t i = 0; i < run.size(); ++i) {
+        EXPECT_EQ(run[i].Address, addresses[i]);
+        if (i + 1 < run.size()) {
+            EXPECT_EQ(run[i].Next, addresses[i + 1]);
+        }
+    }
+    EXPECT_EQ(run[3].Next, 0x1803);
+    EXPECT_EQ(run[3].Mnemonic(), "ld");
+    EXPECT_TRUE(DecodeRun(0x1800, 0).empty());
+    EXPECT_TRUE(DecodeRun(0x1800, -3).empty());
+    // Past 0xFFFF the walk ends, after the instruction that wraps.
+    EXPECT_EQ(DecodeRun(0xFFFE, 10).size(), 1u);
+}

@@ -7,6 +7,7 @@
 //     numbers handed in as a value gives the same result;
 //   - the bytes of a successful line list as a row that assembles again, and that row's bytes
 //     list as the same row (except the two encodings the notation cannot write);
+//   - a failed line's AsmFailureText is some words;
 //   - AssembleProgram gives full-size images on success, and otherwise at most 40 errors in
 //     line order, each on a line of the source, from column 1, with a message.
 #include "core/Cpu.h"
@@ -113,6 +114,7 @@ void CheckLine(std::string_view full) {
     const std::vector<AsmValue> values = DecimalValues(line);
     if (!values.empty() && !(Assemble(line, kAt, values) == r))
         Broken("numbers handed in as values gave another result", line);
+    if (r.pos != 0 && AsmFailureText(line, r.pos).empty()) Broken("a failure without words", line);
     if (r.pos != 0 || r.count == 0) return;
 
     // The bytes list as a row, the row assembles, and its bytes list as the same row.
