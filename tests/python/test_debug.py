@@ -228,11 +228,11 @@ class Watchpoints(unittest.TestCase):
             writes.append(stop.new)
             return stop.new == ord("7")
 
-        velmora.set_watchpoint("ram:0147", callback=on_write)  # the main line's last digit
+        velmora.set_watchpoint("ram:0110", callback=on_write)  # the expression line's first character
         velmora.type("7")
         stop = velmora.last_stop()
-        self.assertEqual((stop.kind, stop.area, stop.address), ("watchpoint", "ram", 0x147))
-        self.assertEqual((velmora.ram[0x147], writes[-1]), (ord("7"), ord("7")))
+        self.assertEqual((stop.kind, stop.area, stop.address), ("watchpoint", "ram", 0x110))
+        self.assertEqual((velmora.ram[0x110], writes[-1]), (ord("7"), ord("7")))
         self.assertEqual(velmora.watchpoints()[0].hits, len(writes))
 
 
