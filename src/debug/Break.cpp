@@ -778,7 +778,7 @@ const Watchpoint* FindWatchpoint(int id) {
     return FindWatch(id);
 }
 
-std::string WatchText(const Watchpoint& w, const SymbolTable* symbols) {
+std::string WatchText(const Watchpoint& w) {
     const char* access = w.Access == kWatchReadWrite ? " rw" : w.Access == kWatchRead ? " r" : " w";
     if (w.Area == WatchArea::Special)
         return std::string(SpecialRegOf(static_cast<SpecialReg>(w.First & 0xF)).Name) + access;
@@ -798,8 +798,6 @@ std::string WatchText(const Watchpoint& w, const SymbolTable* symbols) {
         text += '-';
         text += Hex4(w.Last);
     }
-    const std::string name = symbols ? symbols->Describe(w.First) : std::string();
-    if (!name.empty()) text += " (" + name + ")";
     return text + access;
 }
 

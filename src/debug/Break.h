@@ -179,8 +179,9 @@ bool WatchEnable(int id, bool enabled);
 bool WatchSetHook(int id, WatchHook hook);
 const std::vector<Watchpoint>& Watchpoints();
 const Watchpoint* FindWatchpoint(int id);
-// "RAM 0180-0189 w", "R05 rw", "KC w": a watchpoint as the lists show it.
-std::string WatchText(const Watchpoint& wp, const SymbolTable* symbols);
+// "RAM 0200-0209 w", "R05 rw", "KC w": a watchpoint as the lists show it. The RAM address
+// is not named: the symbols name code addresses, and RAM is another space.
+std::string WatchText(const Watchpoint& wp);
 
 // --- Stepping ---------------------------------------------------------------------------------
 

@@ -71,7 +71,7 @@ std::vector<BreakRow> BreakRows() {
         r.Id = wp.Id;
         r.Watch = true;
         r.Enabled = wp.Enabled;
-        r.Where = WatchText(wp, &g_symbols);
+        r.Where = WatchText(wp);
         r.Hits = wp.Hits;
         rows.push_back(std::move(r));
     }

@@ -364,11 +364,11 @@ void BindDebug(py::module_& m) {
         .def_readonly("has_callback", &WatchpointValue::HasCallback,
                       "Whether a callable decides on its hits.")
         .def_property_readonly(
-            "text", [](const WatchpointValue& w) { return WatchText(w.Watch, &g_symbols); },
+            "text", [](const WatchpointValue& w) { return WatchText(w.Watch); },
             "As the debugger lists it: 'RAM 0180-0189 w', 'R05 rw', 'KC w'.")
         .def("__repr__", [](const WatchpointValue& w) {
-            return "<Watchpoint " + std::to_string(w.Watch.Id) + " " +
-                   WatchText(w.Watch, &g_symbols) + ", " + std::to_string(w.Watch.Hits) + " hits>";
+            return "<Watchpoint " + std::to_string(w.Watch.Id) + " " + WatchText(w.Watch) + ", " +
+                   std::to_string(w.Watch.Hits) + " hits>";
         });
     py::class_<StopReason>(m, "Stop", "Why the processor stopped (see last_stop).")
         .def_property_readonly(

@@ -259,6 +259,8 @@ TEST_F(BreakField, EachKindOfLineAddsItsRow) {
         {"watch ram:0100-0103", true, nullptr, ""},
         {"ram:0180:rw", true, nullptr, ""},
         {"watch KC", true, nullptr, ""},
+        // RAM is not the code's address space: a code label at the same number names nothing.
+        {"watch ram:0003", true, "RAM 0003 w", ""},
     };
     for (const auto& c : cases) {
         BreakRemoveAll();
@@ -275,7 +277,7 @@ TEST_F(BreakField, EachKindOfLineAddsItsRow) {
             EXPECT_EQ(rows[0].Where, c.Where) << c.Text;
         }
         if (c.Watch) {
-            EXPECT_EQ(rows[0].Where, WatchText(Watchpoints()[0], &g_symbols));
+            EXPECT_EQ(rows[0].Where, WatchText(Watchpoints()[0]));
         }
         EXPECT_EQ(rows[0].Detail, c.Detail) << c.Text;
     }

@@ -1,6 +1,8 @@
 // The debugger's options of velmora-headless on the default firmware with its symbol file: a
 // breakpoint on the routine behind the key M+, a watchpoint on the memory M, the history of the
 // steps that led there.
+#include "../support/TestFiles.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -19,22 +21,12 @@
 namespace fs = std::filesystem;
 
 namespace {
+using testfiles::Lines;
+using testfiles::Slurp;
 const std::string kRunner = VELMORA_BINARY_DIR "/velmora-headless";
 const fs::path kFirmwareDir = VELMORA_FIRMWARE_DIR;
 // Press 5 (key code 48) at 500 ms, then M+ (key code 36) at 1200 ms.
 const std::string kFiveMemPlus = "--ms 3000 --key 500:48:100 --key 1200:36:100";
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 struct Result {
     int status;

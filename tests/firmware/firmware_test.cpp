@@ -2,6 +2,8 @@
 // rom0.bin/rom1.bin and the key map written from the face's table. Every screen is read twice:
 // from the text area in RAM (ram.bin after --save) and from the LCD dots (--lcd-text) decoded
 // with the font in rom1.bin; the two must agree and match the expected screen.
+#include "../support/TestFiles.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -27,6 +29,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+using testfiles::Lines;
+using testfiles::Slurp;
 const std::string kRunner = VELMORA_BINARY_DIR "/velmora-headless";
 const fs::path kFirmwareDir = VELMORA_FIRMWARE_DIR;
 
@@ -104,18 +108,6 @@ double RecordValue(const std::string& ram, size_t at) {
     const int exponent = static_cast<unsigned char>(ram.at(at + 8)) - 128 - 16;
     const double v = mantissa * std::pow(10.0, exponent);
     return ram.at(at + 9) ? -v : v;
-}
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 struct Screen {

@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Broken("a watchpoint read but not added", text);
         RunSteps(40);
         if (id != 0 && FindWatchpoint(id)->Hits > 40) Broken("more hits than steps", text);
-        (void)WatchText(wp, &g_symbols);
+        (void)WatchText(wp);
         break;
     }
     }

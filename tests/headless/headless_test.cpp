@@ -1,5 +1,7 @@
 // The velmora-headless runner, run as a program on scratch directories with tiny firmware
 // images made here: nops everywhere, which every build of the instruction set runs the same.
+#include "../support/TestFiles.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -18,6 +20,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+using testfiles::Lines;
+using testfiles::Slurp;
 const std::string kRunner = VELMORA_BINARY_DIR "/velmora-headless";
 constexpr uint8_t kNop = 0xEF;
 
@@ -25,11 +29,6 @@ struct Result {
     int status;
     std::string out, err;
 };
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::vector<uint8_t> Bytes(const fs::path& p) {
     const std::string s = Slurp(p);
@@ -47,13 +46,6 @@ std::vector<uint8_t> Pattern(size_t size, int seed) {
     for (size_t i = 0; i < size; ++i)
         b[i] = static_cast<uint8_t>(i * 29 + seed * 53 + (i >> 8) + 7);
     return b;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 class Runner : public ::testing::Test {

@@ -1,5 +1,7 @@
 // The working folder: the user's data folder, entering a folder, where the defaults are found,
 // copying them in without ever touching a name that is there; and the display check.
+#include "../support/TestFiles.h"
+
 #include "Support.h"
 
 #include "BuildInfo.h"
@@ -17,6 +19,7 @@
 namespace fs = std::filesystem;
 
 namespace {
+using testfiles::Slurp;
 
 // An environment of its own for each case.
 EnvLookup Env(std::map<std::string, std::string> vars) {
@@ -24,11 +27,6 @@ EnvLookup Env(std::map<std::string, std::string> vars) {
         const auto it = vars.find(name);
         return it == vars.end() ? nullptr : it->second.c_str();
     };
-}
-
-std::string Slurp(const fs::path& path) {
-    const auto bytes = ReadFile(path.string());
-    return {bytes.begin(), bytes.end()};
 }
 
 TEST(WorkFolder, UserDataFolderFollowsXdgThenHome) {

@@ -1,6 +1,8 @@
 // The installed programs, run from the prefix the install_prefix fixture filled, each in a
 // folder of its own: what is installed, --version and --help, the man pages against --help,
 // the headless runner over the installed firmware, and the desktop program's working folder.
+#include "../support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -23,19 +25,13 @@
 namespace fs = std::filesystem;
 
 namespace {
+using testfiles::Slurp;
 
 const fs::path kPrefix = VELMORA_PREFIX;
 const std::string kVersion = VELMORA_VERSION;
 const std::string kAppId = VELMORA_APP_ID;
 const char* const kPrograms[] = {"velmora", "velmora-headless", "velmora-asm", "velmora-dis"};
 const char* const kDefaults[] = {"rom0.bin", "rom1.bin", "face.bmp", "keymap.dat"};
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Environment changes for a child: a value sets the variable, no value removes it.
 using EnvChanges = std::map<std::string, std::optional<std::string>>;
