@@ -930,35 +930,17 @@ gr_join:
         cal gr_mid
         ldw iy, GR_TICK
         cal store_a                     ; m
-        cal gr_code
-        ld r84, r36
-        ldw iy, GR_HI - 1
-        st (iy+1), r84
+        cal gr_to_hi
         ldw iy, GR_PREV
-        cal load_a
-        cal one_b
-        cal fadd
-        cal gr_code
-        ld r84, r36
-        ldw iy, GR_LO - 1
-        st (iy+1), r84
+        cal gr_inc_iy
+        cal gr_to_lo
         cal gr_span_left
         ldw iy, GR_TICK
-        cal load_a
-        cal one_b
-        cal fadd
-        cal gr_code
-        ld r84, r36
-        ldw iy, GR_LO - 1
-        st (iy+1), r84
+        cal gr_inc_iy
+        cal gr_to_lo
         ldw iy, GR_ROWV
-        cal load_a
-        cal one_b
-        cal fsub
-        cal gr_code
-        ld r84, r36
-        ldw iy, GR_HI - 1
-        st (iy+1), r84
+        cal gr_dec_iy
+        cal gr_to_hi
         jmp gr_span_right
 gj_up:  ; Q < P: left m'..P-1, right Q+1..m'-1, m' = floor((P+Q+2)/2)
         cal one_b
@@ -968,36 +950,42 @@ gj_up:  ; Q < P: left m'..P-1, right Q+1..m'-1, m' = floor((P+Q+2)/2)
         cal gr_mid
         ldw iy, GR_TICK
         cal store_a
-        cal gr_code
-        ld r84, r36
-        ldw iy, GR_LO - 1
-        st (iy+1), r84
+        cal gr_to_lo
         ldw iy, GR_PREV
-        cal load_a
-        cal one_b
-        cal fsub
-        cal gr_code
-        ld r84, r36
-        ldw iy, GR_HI - 1
-        st (iy+1), r84
+        cal gr_dec_iy
+        cal gr_to_hi
         cal gr_span_left
         ldw iy, GR_ROWV
+        cal gr_inc_iy
+        cal gr_to_lo
+        ldw iy, GR_TICK
+        cal gr_dec_iy
+        cal gr_to_hi
+        jmp gr_span_right
+
+; gr_inc_iy, gr_dec_iy: A := the number at iy plus or minus 1.
+gr_inc_iy:
         cal load_a
         cal one_b
-        cal fadd
+        jmp fadd
+gr_dec_iy:
+        cal load_a
+        cal one_b
+        jmp fsub
+
+; gr_to_lo, gr_to_hi: the dot row of A (gr_code) into GR_LO or GR_HI.
+gr_to_lo:
         cal gr_code
         ld r84, r36
         ldw iy, GR_LO - 1
         st (iy+1), r84
-        ldw iy, GR_TICK
-        cal load_a
-        cal one_b
-        cal fsub
+        rtn
+gr_to_hi:
         cal gr_code
         ld r84, r36
         ldw iy, GR_HI - 1
         st (iy+1), r84
-        jmp gr_span_right
+        rtn
 
 ; gr_mid: A := floor((A + P) / 2), P = GR_PREV.
 gr_mid:
