@@ -29,7 +29,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/SpecialRegs.h"
+#include "core/SystemRegs.h"
 
 class SymbolTable;
 

@@ -3,7 +3,7 @@
 #include "debug/DebugPanes.h"
 
 #include "core/Cpu.h"
-#include "core/SpecialRegs.h"
+#include "core/SystemRegs.h"
 #include "debug/Break.h"
 #include "host/Rewind.h"
 

@@ -3,7 +3,7 @@
 #include "debug/Expr.h"
 
 #include "core/Cpu.h"
-#include "core/SpecialRegs.h"
+#include "core/SystemRegs.h"
 #include "debug/Symbols.h"
 
 #include <array>

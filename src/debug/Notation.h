@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/Instructions.h"
-#include "core/SpecialRegs.h"
+#include "core/SystemRegs.h"
 
 #include <array>
 #include <cstdint>

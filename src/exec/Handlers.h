@@ -9,7 +9,7 @@
 #pragma once
 
 #include "core/Cpu.h"
-#include "core/SpecialRegs.h"
+#include "core/SystemRegs.h"
 #include "exec/Alu.h"
 
 enum class Preset : uint8_t {

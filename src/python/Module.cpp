@@ -6,7 +6,7 @@
 #include "ModuleParts.h"
 
 #include "core/Cpu.h"
-#include "core/SpecialRegs.h"
+#include "core/SystemRegs.h"
 #include "debug/Break.h"
 #include "debug/DebugPanes.h"
 #include "debug/Notation.h"

@@ -190,11 +190,11 @@ std::vector<BreakpointValue> BreakpointList() {
 
 // --- Watchpoints ------------------------------------------------------------------------------
 
-int SetWatchpoint(const std::string& spec, const std::optional<py::function>& callback,
+int SetWatchpoint(const std::string& where, const std::optional<py::function>& callback,
                   bool enabled) {
     Watchpoint wp;
     std::string error;
-    if (!WatchParse(spec, wp, error)) throw py::value_error(error);
+    if (!WatchParse(where, wp, error)) throw py::value_error(error);
     wp.Enabled = enabled;
     if (callback) wp.OnHit = WatchHookOf(*callback);
     const int id = WatchAdd(wp, error);
@@ -431,9 +431,9 @@ anything else goes on. An exception in it stops the run and is raised by the run
         "The lines of logging breakpoints, oldest first (the last 1000).");
     m.def("clear_break_log", &BreakLogClear, "Forget the lines of break_log().");
 
-    m.def("set_watchpoint", &SetWatchpoint, py::arg("spec"), py::kw_only(),
+    m.def("set_watchpoint", &SetWatchpoint, py::arg("where"), py::kw_only(),
           py::arg("callback") = py::none(), py::arg("enabled") = true,
-          R"(Set a watchpoint and return its id. SPEC as the debugger takes it: "ram:0180",
+          R"(Set a watchpoint and return its id. WHERE as the debugger takes it: "ram:0180",
 "ram:0180-0189:rw" (RAM, hexadecimal or symbols; :r, :w or :rw, w by default), "reg:r5" or
 "reg:05-07" (the register file), or a special register's name ("KC", "IE:w"). A write is
 seen when it changes the byte; reads are watched in RAM only. A hit stops the run, or with

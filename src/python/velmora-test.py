@@ -303,15 +303,15 @@ class FileReader:
             return None
         self.known_keys(font, at, ("memory", "at", "file", "first", "count", "width", "height", "rows"),
                         "font")
-        spec = {
+        glyphs = {
             "first": self.integer(font.get("first", 32), at + ("first",), "font first", 0, 255),
             "count": self.integer(font.get("count", 96), at + ("count",), "font count", 1, 256),
             "width": self.integer(font.get("width", 8), at + ("width",), "font width", 1, 8),
             "height": self.integer(font.get("height", 8), at + ("height",), "font height", 1, 64),
         }
-        if spec["height"] is not None:
-            spec["rows"] = self.integer(font.get("rows", spec["height"]), at + ("rows",),
-                                        "font rows", 1, spec["height"])
+        if glyphs["height"] is not None:
+            glyphs["rows"] = self.integer(font.get("rows", glyphs["height"]), at + ("rows",),
+                                        "font rows", 1, glyphs["height"])
         if ("memory" in font) == ("file" in font):
             self.error(at, "font: give either memory (with at) or file")
             return None
@@ -322,25 +322,25 @@ class FileReader:
             path = os.path.join(self.base, name)
             try:
                 with open(path, "rb") as f:
-                    spec["bytes"] = f.read()
+                    glyphs["bytes"] = f.read()
             except OSError as e:
                 self.error(at + ("file",), f"font file {path}: {e.strerror}")
                 return None
         else:
-            spec["memory"] = self.memory_name(font["memory"], at + ("memory",))
-            spec["at"] = self.integer(font.get("at"), at + ("at",), "font at", 0, 0xFFFF)
-        if None in spec.values():
+            glyphs["memory"] = self.memory_name(font["memory"], at + ("memory",))
+            glyphs["at"] = self.integer(font.get("at"), at + ("at",), "font at", 0, 0xFFFF)
+        if None in glyphs.values():
             return None
-        size = spec["count"] * spec["height"]
-        if "bytes" in spec and len(spec["bytes"]) < size:
-            self.error(at + ("file",), f"font file: {len(spec['bytes'])} bytes, "
-                                       f"{spec['count']} glyphs of {spec['height']} need {size}")
+        size = glyphs["count"] * glyphs["height"]
+        if "bytes" in glyphs and len(glyphs["bytes"]) < size:
+            self.error(at + ("file",), f"font file: {len(glyphs['bytes'])} bytes, "
+                                       f"{glyphs['count']} glyphs of {glyphs['height']} need {size}")
             return None
-        if "memory" in spec and spec["at"] + size > len(getattr(velmora, spec["memory"])):
-            self.error(at + ("at",), f"font: {size} bytes from {spec['at']:#x} go past the end "
-                                     f"of {spec['memory']}")
+        if "memory" in glyphs and glyphs["at"] + size > len(getattr(velmora, glyphs["memory"])):
+            self.error(at + ("at",), f"font: {size} bytes from {glyphs['at']:#x} go past the end "
+                                     f"of {glyphs['memory']}")
             return None
-        return spec
+        return glyphs
 
     def memory_name(self, value, at):
         name = self.string(value, at, "memory")

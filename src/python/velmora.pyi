@@ -401,12 +401,12 @@ def clear_break_log() -> None:
     """Forget the lines of break_log()."""
 
 def set_watchpoint(
-    spec: str,
+    where: str,
     *,
     callback: Optional[Callable[[Watchpoint, Stop], object]] = None,
     enabled: bool = True,
 ) -> int:
-    """Set a watchpoint and return its id. SPEC as the debugger takes it: "ram:0180",
+    """Set a watchpoint and return its id. WHERE as the debugger takes it: "ram:0180",
     "ram:0180-0189:rw" (RAM, hexadecimal or symbols; :r, :w or :rw, w by default), "reg:r5" or
     "reg:05-07" (the register file), or a special register's name ("KC", "IE:w"). A write is
     seen when it changes the byte; reads are watched in RAM only. A hit stops the run, or with

@@ -3,7 +3,7 @@
 // as the run loop runs them, with the invariants checked after every step.
 #include "core/Cpu.h"
 #include "core/Machine.h"
-#include "core/SpecialRegs.h"
+#include "core/SystemRegs.h"
 #include "periph/Keyboard.h"
 #include "periph/Lcd.h"
 

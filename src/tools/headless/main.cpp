@@ -8,7 +8,7 @@
 #include "core/Decode.h"
 #include "core/Digits.h"
 #include "core/Machine.h"
-#include "core/SpecialRegs.h"
+#include "core/SystemRegs.h"
 #include "debug/Break.h"
 #include "debug/Dis.h"
 #include "debug/Symbols.h"
